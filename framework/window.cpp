@@ -1,0 +1,223 @@
+#include "framework/window.h"
+
+#include <QCloseEvent>
+#include <QMenuBar>
+#include <QResizeEvent>
+#include <QTimer>
+#include <algorithm>
+
+#include "framework/event_dispatch.h"
+#include "framework/main_thread.h"
+#include "framework/menu_bar.h"
+
+namespace fw {
+
+namespace {
+
+std::vector<std::shared_ptr<Window>>& OpenWindowList() {
+  static std::vector<std::shared_ptr<Window>> windows;  // shown and not yet closed, oldest first
+  return windows;
+}
+
+std::vector<std::shared_ptr<Window>>& ClosedWindowList() {
+  static std::vector<std::shared_ptr<Window>> windows;  // closed, released at the next turn of the loop
+  return windows;
+}
+
+void ReleaseClosedWindows() {
+  std::vector<std::shared_ptr<Window>> closed;
+  closed.swap(ClosedWindowList());
+}
+
+/// The content area: tells its window when its size changes.
+class ContentArea : public QWidget {
+ public:
+  explicit ContentArea(std::function<void(QSize)> resized) : resized_(std::move(resized)) {}
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override { resized_(event->size()); }
+
+ private:
+  std::function<void(QSize)> resized_;
+};
+
+}  // namespace
+
+/// The Qt top-level window: turns its close box into the window's Close event.
+class Window::NativeWindowWidget : public QMainWindow {
+ public:
+  explicit NativeWindowWidget(Window& owner) : owner_(owner) {}
+
+ protected:
+  void closeEvent(QCloseEvent* event) override {
+    DispatchEvent([this] { owner_.Raise(WindowEvent::Close); });
+    event->accept();
+    owner_.Closed();
+  }
+
+ private:
+  Window& owner_;
+};
+
+Window::Window() : native_(new NativeWindowWidget(*this)) {
+  RequireMainThread();
+  native_->setCentralWidget(new ContentArea([this](QSize size) { ContentResized(size); }));
+  native_->setAttribute(Qt::WA_DeleteOnClose, false);
+
+  DefineProperty("Width", [this](const Value& v) { SetWidth(static_cast<int>(AsInt(v, "Width"))); });
+  DefineProperty("Height", [this](const Value& v) { SetHeight(static_cast<int>(AsInt(v, "Height"))); });
+  DefineProperty("MinimumWidth", [this](const Value& v) { minimum_.setWidth(static_cast<int>(AsInt(v, "MinimumWidth"))); ApplySizeLimits(); });
+  DefineProperty("MinimumHeight", [this](const Value& v) { minimum_.setHeight(static_cast<int>(AsInt(v, "MinimumHeight"))); ApplySizeLimits(); });
+  DefineProperty("MaximumWidth", [this](const Value& v) { maximum_.setWidth(static_cast<int>(AsInt(v, "MaximumWidth"))); ApplySizeLimits(); });
+  DefineProperty("MaximumHeight", [this](const Value& v) { maximum_.setHeight(static_cast<int>(AsInt(v, "MaximumHeight"))); ApplySizeLimits(); });
+  DefineProperty("Title", [this](const Value& v) { SetTitle(AsText(v, "Title")); });
+  DefineProperty("HasCloseButton", [this](const Value& v) { hasCloseButton_ = AsBool(v, "HasCloseButton"); ApplyWindowFlags(); });
+  DefineProperty("HasMaximizeButton", [this](const Value& v) { hasMaximizeButton_ = AsBool(v, "HasMaximizeButton"); ApplyWindowFlags(); });
+  DefineProperty("HasMinimizeButton", [this](const Value& v) { hasMinimizeButton_ = AsBool(v, "HasMinimizeButton"); ApplyWindowFlags(); });
+  DefineProperty("Resizeable", [this](const Value& v) { resizeable_ = AsBool(v, "Resizeable"); ApplySizeLimits(); });
+  DefineProperty("HasBackgroundColor", [this](const Value& v) { ContentWidget()->setAutoFillBackground(AsBool(v, "HasBackgroundColor")); });
+  DefineProperty("BackgroundColor", [this](const Value& v) {
+    QPalette palette = ContentWidget()->palette();
+    palette.setColor(QPalette::Window, QColor::fromRgb(AsColor(v, "BackgroundColor").rgb));
+    ContentWidget()->setPalette(palette);
+  });
+  // Kept for reading back: a window is shown by Show(), follows its size live, and has
+  // no full-screen button or classic window kinds on this platform.
+  for (const char* stored : {"Type", "HasFullScreenButton", "Composite", "MacProcID", "FullScreen",
+                             "DefaultLocation", "Visible", "MenuBarVisible", "LiveResize"}) {
+    DefineProperty(stored);
+  }
+  ApplyWindowFlags();
+}
+
+Window::~Window() {
+  controls_.clear();
+  delete native_.data();
+}
+
+void Window::Constructor() {
+  RequireMainThread();
+  Raise(WindowEvent::Layout);
+  Raise(WindowEvent::CreateControls);
+}
+
+void Window::Show() {
+  RequireMainThread();
+  if (!opened_) {
+    opened_ = true;
+    Raise(WindowEvent::Open);
+    OpenWindowList().push_back(shared_from_this());
+  }
+  native_->show();
+  native_->raise();
+}
+
+void Window::Close() {
+  RequireMainThread();
+  native_->close();
+}
+
+void Window::Closed() {
+  auto& list = OpenWindowList();
+  auto it = std::find_if(list.begin(), list.end(), [this](const auto& w) { return w.get() == this; });
+  if (it == list.end()) return;
+  // Released once the close event has returned: the window may not die inside its own event.
+  ClosedWindowList().push_back(*it);
+  list.erase(it);
+  QTimer::singleShot(0, ReleaseClosedWindows);
+}
+
+std::vector<std::shared_ptr<Window>> Window::OpenWindows() { return OpenWindowList(); }
+
+void Window::ForgetAll() {
+  OpenWindowList().clear();
+  ReleaseClosedWindows();
+}
+
+std::string Window::Title() const {
+  RequireMainThread();
+  return native_->windowTitle().toStdString();
+}
+
+void Window::SetTitle(const std::string& title) {
+  RequireMainThread();
+  native_->setWindowTitle(QString::fromStdString(title));
+}
+
+QWidget* Window::ContentWidget() const { return native_->centralWidget(); }
+
+void Window::SetWidth(int width) { ResizeContent(QSize(width, content_.height())); }
+void Window::SetHeight(int height) { ResizeContent(QSize(content_.width(), height)); }
+
+void Window::ResizeContent(QSize size) {
+  RequireMainThread();
+  size = size.expandedTo(minimum_).boundedTo(maximum_);
+  native_->resize(size.width(), size.height() + FrameExtraHeight());
+  ContentWidget()->resize(size);
+  ContentResized(size);
+}
+
+void Window::ContentResized(QSize size) {
+  if (size == content_) return;
+  content_ = size;
+  for (auto& [name, control] : controls_) control->FollowContentSize(size);
+}
+
+int Window::FrameExtraHeight() const {
+  const QWidget* menu = native_->menuWidget();
+  return menu != nullptr && !menu->isHidden() ? menu->sizeHint().height() : 0;
+}
+
+void Window::ApplySizeLimits() {
+  const int extra = FrameExtraHeight();
+  if (resizeable_) {
+    native_->setMinimumSize(minimum_.width(), minimum_.height() + extra);
+    native_->setMaximumSize(maximum_.width(), std::min(maximum_.height() + extra, QWIDGETSIZE_MAX_VALUE));
+  } else {
+    native_->setFixedSize(content_.width(), content_.height() + extra);
+  }
+  ContentWidget()->setMinimumSize(minimum_);
+  ContentWidget()->setMaximumSize(maximum_);
+  if (content_ != content_.expandedTo(minimum_).boundedTo(maximum_)) ResizeContent(content_);
+}
+
+void Window::ApplyWindowFlags() {
+  Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint;
+  if (hasCloseButton_) flags |= Qt::WindowCloseButtonHint;
+  if (hasMinimizeButton_) flags |= Qt::WindowMinimizeButtonHint;
+  if (hasMaximizeButton_) flags |= Qt::WindowMaximizeButtonHint;
+  native_->setWindowFlags(flags);
+}
+
+void Window::InstallMenuBar(const std::shared_ptr<MenuBar>& menuBar) {
+  RequireMainThread();
+  native_->setMenuBar(menuBar ? menuBar->BuildNativeMenuBar() : nullptr);
+  ApplySizeLimits();
+  ResizeContent(content_);
+}
+
+void Window::RegisterControl(const std::string& name, std::shared_ptr<RectControl> control) {
+  RequireMainThread();
+  controls_.insert_or_assign(name, std::move(control));
+}
+
+std::shared_ptr<RectControl> Window::LookUpControl(const std::string& name) const {
+  RequireMainThread();
+  auto it = controls_.find(name);
+  return it == controls_.end() ? nullptr : it->second;
+}
+
+bool Window::AnswersEvent(WindowEvent event) const {
+  auto description = WindowClasses::Find(typeid(*this));
+  return description && description->Find(event) != nullptr;
+}
+
+bool Window::Raise(WindowEvent event, WindowEventArgs args) {
+  auto description = WindowClasses::Find(typeid(*this));
+  const WindowClasses::Handler* handler = description ? description->Find(event) : nullptr;
+  if (handler == nullptr) return false;
+  (*handler)(*this, args);
+  return true;
+}
+
+}  // namespace fw

@@ -1,0 +1,4 @@
+// The process entry: everything happens in RunProgram.
+#include "shell/startup.h"
+
+int main(int argc, char** argv) { return RunProgram(argc, argv); }
