@@ -1,12 +1,19 @@
 #include "framework/window.h"
 
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QMimeData>
+#include <QUrl>
 #include <QMenuBar>
 #include <QResizeEvent>
 #include <QTimer>
 #include <algorithm>
 
+#include "framework/application.h"
 #include "framework/event_dispatch.h"
+#include "framework/file_type.h"
 #include "framework/main_thread.h"
 #include "framework/menu_bar.h"
 
@@ -43,7 +50,18 @@ class ContentArea : public QWidget {
 
 }  // namespace
 
-/// The Qt top-level window: turns its close box into the window's Close event.
+/// The local files that a drag carries, in its order.
+static std::vector<std::string> LocalPaths(const QMimeData* data) {
+  std::vector<std::string> paths;
+  if (data == nullptr || !data->hasUrls()) return paths;
+  for (const QUrl& url : data->urls()) {
+    if (url.isLocalFile()) paths.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+  }
+  return paths;
+}
+
+/// The Qt top-level window: turns its close box into the window's Close event and file
+/// drops into its DropObject event.
 class Window::NativeWindowWidget : public QMainWindow {
  public:
   explicit NativeWindowWidget(Window& owner) : owner_(owner) {}
@@ -54,8 +72,30 @@ class Window::NativeWindowWidget : public QMainWindow {
     event->accept();
     owner_.Closed();
   }
+  void dragEnterEvent(QDragEnterEvent* event) override { TakeOrRefuse(event); }
+  void dragMoveEvent(QDragMoveEvent* event) override { TakeOrRefuse(event); }
+  void dropEvent(QDropEvent* event) override {
+    std::vector<FolderItemPtr> files = owner_.AcceptableFiles(LocalPaths(event->mimeData()));
+    if (files.empty()) {
+      event->ignore();
+      return;
+    }
+    event->acceptProposedAction();
+    // Only the first file is offered, as the drag presents it.
+    WindowEventArgs args{std::make_shared<DragItem>(files.front()), static_cast<std::int64_t>(event->dropAction())};
+    DispatchEvent([this, &args] { owner_.Raise(WindowEvent::DropObject, args); });
+  }
 
  private:
+  template <class Event>
+  void TakeOrRefuse(Event* event) {
+    if (owner_.AcceptableFiles(LocalPaths(event->mimeData())).empty()) {
+      event->ignore();
+    } else {
+      event->acceptProposedAction();
+    }
+  }
+
   Window& owner_;
 };
 
@@ -105,6 +145,8 @@ void Window::Show() {
   RequireMainThread();
   if (!opened_) {
     opened_ = true;
+    // Every window shows the application's menu bar.
+    if (std::shared_ptr<Application> app = CurrentApplication(); app && app->MenuBar()) InstallMenuBar(app->MenuBar());
     Raise(WindowEvent::Open);
     OpenWindowList().push_back(shared_from_this());
   }
@@ -205,6 +247,27 @@ std::shared_ptr<RectControl> Window::LookUpControl(const std::string& name) cons
   RequireMainThread();
   auto it = controls_.find(name);
   return it == controls_.end() ? nullptr : it->second;
+}
+
+void Window::AcceptFileDrop(const std::string& typeName) {
+  RequireMainThread();
+  if (std::find(dropTypes_.begin(), dropTypes_.end(), typeName) == dropTypes_.end()) dropTypes_.push_back(typeName);
+  native_->setAcceptDrops(true);
+}
+
+std::vector<FolderItemPtr> Window::AcceptableFiles(const std::vector<std::string>& localPaths) const {
+  std::vector<FolderItemPtr> files;
+  for (const std::string& path : localPaths) {
+    const auto file = FolderItem::Make(std::filesystem::path(path));
+    for (const std::string& typeName : dropTypes_) {
+      const DocumentType* type = DocumentTypeRegistry::Find(typeName);
+      if (type != nullptr && DocumentTypeRegistry::Matches(*type, file->Name())) {
+        files.push_back(file);
+        break;
+      }
+    }
+  }
+  return files;
 }
 
 bool Window::AnswersEvent(WindowEvent event) const {

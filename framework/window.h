@@ -98,6 +98,13 @@ class Window : public PropertyObject, public std::enable_shared_from_this<Window
   /// Drops the framework's hold on every open window; for the end of the process, before
   /// the QApplication goes away.
   static void ForgetAll();
+  /// From now on the window accepts drops of files of the registered document type
+  /// called `typeName`: a drag is taken only when it carries a local file whose extension
+  /// is one of that type's, in any letter case; any other drag is refused at once.
+  void AcceptFileDrop(const std::string& typeName);
+  /// The files of a drag that this window accepts, in the drag's order.
+  std::vector<FolderItemPtr> AcceptableFiles(const std::vector<std::string>& localPaths) const;
+
   /// True when the window's class answers `event`.
   bool AnswersEvent(WindowEvent event) const;
   /// The windows that are shown and not yet closed, oldest first.
@@ -131,6 +138,7 @@ class Window : public PropertyObject, public std::enable_shared_from_this<Window
   QSize minimum_{0, 0};
   QSize maximum_{QWIDGETSIZE_MAX_VALUE, QWIDGETSIZE_MAX_VALUE};
   bool opened_ = false;          // Open has been raised
+  std::vector<std::string> dropTypes_;  // names of the document types accepted by drops
   bool hasCloseButton_ = true, hasMinimizeButton_ = false, hasMaximizeButton_ = false, resizeable_ = true;
   static constexpr int QWIDGETSIZE_MAX_VALUE = (1 << 24) - 1;
 };

@@ -13,7 +13,6 @@
 #include "framework/base/exceptions.h"
 #include "framework/base/temporary_folder.h"
 #include "framework/base/text.h"
-#include "framework/base/text_stream.h"
 #include "framework/interaction.h"
 #include "plugins/album_snapshot.h"
 #include "plugins/shell.h"
@@ -57,22 +56,6 @@ void WaitFor(plugins::Shell& shell, fw::Application& app) {
 /// True when `chosen` is the album itself, by any path (a link, "..", another name).
 bool IsTheAlbum(const fw::FolderItem& chosen, const fw::FolderItem& album) {
   return chosen.NativePath() == album.NativePath() || fw::SameFile(chosen, album);
-}
-
-/// Copies the raw dump to the cleaned dump line by line with the two rewrites; true when
-/// the dump says the shell met errors while reading the album.
-bool CopyCleaned(const fw::FolderItemPtr& rawDump, const fw::FolderItemPtr& cleanedDump) {
-  bool dumpHadErrors = false;
-  std::shared_ptr<fw::TextInputStream> reader = fw::TextInputStream::Open(rawDump);
-  std::shared_ptr<fw::TextOutputStream> writer = fw::TextOutputStream::Create(cleanedDump);
-  while (!reader->AtEOF()) {
-    std::string line = reader->ReadLine();
-    if (ClassifyDumpLine(line) == DumpLine::RollbackLine) dumpHadErrors = true;
-    writer->WriteLine(RewriteDumpLine(std::move(line)));
-  }
-  reader->Close();
-  writer->Close();
-  return dumpHadErrors;
 }
 
 /// The number of tables in an open database, or -1 when it cannot be told.
@@ -137,7 +120,7 @@ void Window1::Action_Repair() {
   fw::TemporaryFolder cleanFolder;  // this repair's own "dump_clean.sql"
   const fw::FolderItemPtr cleanedDump = cleanFolder.Child("dump_clean.sql");
   if (cleanedDump->Exists()) cleanedDump->Delete();
-  const bool dumpHadErrors = CopyCleaned(rawDump, cleanedDump);
+  const bool dumpHadErrors = CopyCleanedDump(rawDump, cleanedDump);
 
   std::unique_ptr<plugins::Shell> rebuild = Start("sqlite3 " + output->ShellPath() + " < " + cleanedDump->ShellPath());
   lblRepaired()->SetText("Building New Album... ");

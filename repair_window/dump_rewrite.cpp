@@ -1,6 +1,7 @@
 #include "repair_window/dump_rewrite.h"
 
 #include "framework/base/text.h"
+#include "framework/base/text_stream.h"
 
 DumpLine ClassifyDumpLine(std::string_view line) {
   // Longer lines are statements of the album's data: they are never looked at.
@@ -17,4 +18,18 @@ std::string RewriteDumpLine(std::string line) {
     case DumpLine::Unchanged: break;
   }
   return line;
+}
+
+bool CopyCleanedDump(const fw::FolderItemPtr& rawDump, const fw::FolderItemPtr& cleanedDump) {
+  bool dumpHadErrors = false;
+  std::shared_ptr<fw::TextInputStream> reader = fw::TextInputStream::Open(rawDump);
+  std::shared_ptr<fw::TextOutputStream> writer = fw::TextOutputStream::Create(cleanedDump);
+  while (!reader->AtEOF()) {
+    std::string line = reader->ReadLine();
+    if (ClassifyDumpLine(line) == DumpLine::RollbackLine) dumpHadErrors = true;
+    writer->WriteLine(RewriteDumpLine(std::move(line)));
+  }
+  reader->Close();
+  writer->Close();
+  return dumpHadErrors;
 }

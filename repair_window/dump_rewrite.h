@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "framework/base/folder_item.h"
+
 /// What a line of the dump becomes.
 enum class DumpLine {
   Unchanged,     // copied as it is
@@ -20,3 +22,9 @@ DumpLine ClassifyDumpLine(std::string_view line);
 
 /// The line as the cleaned dump holds it.
 std::string RewriteDumpLine(std::string line);
+
+/// Copies the raw dump to a new cleaned dump, one line at a time, with the two rewrites;
+/// every other byte passes unchanged (a last line without a line end gains one). True
+/// when the dump closed with the roll-back that says the shell met errors reading the
+/// album. Throws IOException or NilObjectException as the streams do.
+bool CopyCleanedDump(const fw::FolderItemPtr& rawDump, const fw::FolderItemPtr& cleanedDump);

@@ -73,4 +73,5 @@ class Window1 : public fw::Window {
 
   fw::FolderItemPtr pDest;    // the output album: the default beside the album, or the file chosen last
   fw::FolderItemPtr pSource;  // the album the window holds; nil until one is given
+  bool pRepairRunning = false;  // true while cmdRepair_Action runs the repair
 };

@@ -1,12 +1,52 @@
-// The window's event handlers: drops, the title, the Repair bracket, Quit and close.
+// The window's event handlers: what may be dropped on it and its title, a dropped album,
+// the Repair button's bracket around the repair, and the two ways to quit.
+#include <string>
+
+#include "framework/application.h"
+#include "framework/base/exceptions.h"
 #include "repair_window/window1.h"
+#include "shell/file_types.h"
 
-void Window1::Event_Open() {}
+namespace {
 
-void Window1::Event_Close() {}
+std::shared_ptr<fw::Application> TheApplication() {
+  std::shared_ptr<fw::Application> app = fw::CurrentApplication();
+  if (!app) throw fw::NilObjectException("There is no application object.");
+  return app;
+}
 
-void Window1::Event_DropObject(std::shared_ptr<fw::DragItem>, std::int64_t) {}
+}  // namespace
 
-void Window1::cmdRepair_Action(fw::PushButton&) {}
+void Window1::Event_Open() {
+  AcceptFileDrop(FileTypes::Quorvantaalbum()->Operator_Convert());
+  std::shared_ptr<fw::Application> app = TheApplication();
+  SetTitle("Quorvanta Album Repair Tool " + std::to_string(app->MajorVersion()) + "." +
+           std::to_string(app->MinorVersion()));
+}
 
-void Window1::PushButton1_Action(fw::PushButton&) {}
+void Window1::Event_Close() { TheApplication()->Quit(0); }
+
+void Window1::Event_DropObject(std::shared_ptr<fw::DragItem> obj, std::int64_t) {
+  // A repair that waits for sqlite3 keeps its album and output; a drop meanwhile would
+  // only muddle what the window shows, so it is ignored until the repair ends.
+  if (pRepairRunning) return;
+  if (!obj->FolderItemAvailable()) return;
+  Action_Init(obj->FolderItem());
+}
+
+void Window1::cmdRepair_Action(fw::PushButton&) {
+  // The window may be closed while the repair waits; it must outlive the repair.
+  std::shared_ptr<fw::Window> keepAlive = shared_from_this();
+  {
+    pRepairRunning = true;
+    struct Running {
+      bool& flag;
+      ~Running() { flag = false; }
+    } running{pRepairRunning};
+    Action_Repair();
+  }
+  cmdRepair()->SetEnabled(true);
+  TheApplication()->SetMouseCursor(nullptr);
+}
+
+void Window1::PushButton1_Action(fw::PushButton&) { TheApplication()->Quit(0); }

@@ -2,6 +2,8 @@
 // desktop asks to open get a window each when they are albums, and a fault while the
 // document types are built stops start-up, is reported once and still ends cleanly.
 #include <QApplication>
+#include <QMainWindow>
+#include <QMenu>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -82,6 +84,7 @@ TEST(StartUp, LaunchMakesTheAppWithItsVersionAndOpensOneEmptyWindowAndEachAlbum)
   testalbums::MakeDamagedAlbum(damaged);
   const std::string bytes = testalbums::FileBytes(damaged);
   const fs::path missing = folder / "missing.qva";
+  fw::RegisterApplication(nullptr);  // a fresh process: no application object yet
   int appSeenByRegistration = -1;
   fw::DocumentTypeRegistry::SetRegistrationHook(
       [&](const std::string&) { appSeenByRegistration = fw::CurrentApplication() != nullptr; });
@@ -111,6 +114,11 @@ TEST(StartUp, LaunchMakesTheAppWithItsVersionAndOpensOneEmptyWindowAndEachAlbum)
 
   ASSERT_EQ(windows.size(), 3u) << "one empty window, then one per album";
   EXPECT_EQ(Window1Probe::Source(*windows[0]), nullptr);
+  for (const auto& w : windows) {
+    QWidget* bar = w->NativeWindow()->menuWidget();
+    ASSERT_NE(bar, nullptr) << "every window shows the menu bar";
+    EXPECT_NE(bar->findChild<QMenu*>("FileMenu"), nullptr);
+  }
   EXPECT_EQ(Window1Probe::Status(*windows[1]).rfind("Album Corrupted - ", 0), 0u);
   EXPECT_EQ(Window1Probe::Status(*windows[2]), "Could not connect to album");
   EXPECT_FALSE(fs::exists(missing)) << "opening a missing album never creates it";
@@ -121,6 +129,7 @@ TEST(StartUp, LaunchMakesTheAppWithItsVersionAndOpensOneEmptyWindowAndEachAlbum)
 
 TEST(StartUp, FaultWhileBuildingTheDocumentTypesStopsStartUpAndIsReportedOnce) {
   testsupport::InteractionGuard person;
+  fw::RegisterApplication(nullptr);
   fw::DocumentTypeRegistry::SetRegistrationHook(
       [](const std::string&) { throw fw::IOException("the type registry is not available"); });
   bool loopRan = false;

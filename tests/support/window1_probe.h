@@ -17,6 +17,7 @@ struct Window1Probe {
   static std::string Status(const Window1& w) { return fw::FindControl<fw::TextArea>(&w, "txtStatus")->Text(); }
   static std::string FileLabel(const Window1& w) { return fw::FindControl<fw::Label>(&w, "lblFilename")->Text(); }
   static std::string RepairLine(const Window1& w) { return fw::FindControl<fw::Label>(&w, "lblRepaired")->Text(); }
+  static void Repair(Window1& w) { w.Action_Repair(); }
   static std::shared_ptr<fw::PushButton> RepairButton(const Window1& w) {
     return fw::FindControl<fw::PushButton>(&w, "cmdRepair");
   }

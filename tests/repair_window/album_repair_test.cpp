@@ -1,0 +1,363 @@
+// The album repair as a person meets it: the dialog with its texts, each way a repair can
+// end with its words in the window and in a message box, the rebuilt album's content,
+// and what must never happen: the album changed or chosen as its own output, a command
+// smuggled in by a file name, a user's file deleted, a process or temporary file left.
+#include <QApplication>
+#include <QTimer>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include "framework/application.h"
+#include "framework/base/folder_item.h"
+#include "framework/base/temporary_folder.h"
+#include "framework/event_dispatch.h"
+#include "repair_window/dump_rewrite.h"
+#include "tests/support/albums.h"
+#include "tests/support/test_interaction.h"
+#include "tests/support/window1_probe.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testalbums::FileBytes;
+using testalbums::ScratchFolder;
+
+long Count(const fs::path& database, const std::string& table) {
+  return std::stol(testalbums::QueryColumn(database, "SELECT count(*) FROM " + table).at(0));
+}
+
+class Repair : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    app->SetMajorVersion(1);
+    app->SetMinorVersion(2);
+    fw::RegisterApplication(app);
+    fw::ResetQuitRequest();
+    // A private HOME, so that the repair's hands are seen to stay off the user's folders.
+    setenv("HOME", (folder / "home").c_str(), 1);
+    fs::create_directories(folder / "home" / "Desktop");
+    fs::create_directories(folder / "home" / "Documents");
+  }
+  void TearDown() override {
+    // Nothing of any repair is left behind in the process's temporary folder.
+    EXPECT_TRUE(testalbums::FolderListing(fw::ProcessTemporaryFolder()).empty());
+    app->SetMouseCursor(nullptr);
+  }
+
+  std::shared_ptr<Window1> Load(const fs::path& album) {
+    auto window = fw::New<Window1>();
+    window->Show();
+    window->Action_Init(fw::FolderItem::Make(album));
+    return window;
+  }
+  void Choose(const fs::path& output) {
+    person->answers.push_back([output](const fw::SaveAsDialog&) { return fw::FolderItem::Make(output); });
+  }
+  /// Puts a stand-in `sqlite3` first on the search path; it runs `script` with the same
+  /// arguments (the real one is /usr/bin/sqlite3).
+  void StandIn(const std::string& script) {
+    const fs::path bin = folder / "bin";
+    fs::create_directories(bin);
+    std::ofstream(bin / "sqlite3") << "#!/bin/sh\n" << script << "\n";
+    fs::permissions(bin / "sqlite3", fs::perms::owner_all);
+    setenv("PATH", (bin.string() + ":" + getenv("PATH")).c_str(), 1);
+  }
+  /// Row counts of the two tables in what the bare pipeline `sqlite3 ALBUM .dump |
+  /// (the rewrite) | sqlite3 NEW` builds from a copy of `album`.
+  std::pair<long, long> PipelineCounts(const fs::path& album) {
+    ScratchFolder work;
+    testalbums::CopyAlbumSet(album, work / "copy.qva");
+    std::ofstream(work / "raw.sql", std::ios::binary) << testalbums::RunSqlite3((work / "copy.qva").string(), ".dump");
+    CopyCleanedDump(fw::FolderItem::Make(work / "raw.sql"), fw::FolderItem::Make(work / "clean.sql"));
+    const std::string command = "sqlite3 " + testalbums::ShellQuote((work / "new.qva").string()) + " < " +
+                                testalbums::ShellQuote((work / "clean.sql").string()) + " 2>/dev/null";
+    std::system(command.c_str());  // statements that fail are skipped, as in the repair
+    EXPECT_TRUE(fs::exists(work / "new.qva"));
+    return {Count(work / "new.qva", "images"), Count(work / "new.qva", "notes")};
+  }
+
+  ScratchFolder folder;
+  testsupport::InteractionGuard person;
+  std::shared_ptr<fw::Application> app = std::make_shared<fw::Application>();
+};
+
+TEST_F(Repair, WithoutAnAlbumNothingHappens) {
+  auto window = fw::New<Window1>();
+  Window1Probe::Repair(*window);
+  EXPECT_TRUE(person->dialogs.empty());
+  EXPECT_TRUE(person->messages.empty());
+  EXPECT_EQ(Window1Probe::RepairLine(*window), "");
+}
+
+TEST_F(Repair, CancelledDialogChangesNothing) {
+  const fs::path album = folder / "Summer.qva";
+  testalbums::MakeDamagedAlbum(album);
+  const std::string bytes = FileBytes(album);
+  auto window = Load(album);
+  fw::FindControl<fw::Label>(window.get(), "lblRepaired")->SetText("earlier words");
+  const testalbums::FolderSnapshot before(folder.Path());
+
+  Window1Probe::Repair(*window);  // no answer queued: the person cancels
+  ASSERT_EQ(person->dialogs.size(), 1u);
+  const fw::SaveAsDialog& shown = person->dialogs[0];
+  EXPECT_EQ(shown.Title, "Select Output Album");
+  EXPECT_EQ(shown.ActionButtonCaption, "Repair");
+  EXPECT_EQ(shown.PromptText, "Prompt");
+  EXPECT_EQ(shown.Filter, ".qva");
+  EXPECT_EQ(shown.SuggestedFileName, "Summer_repaired.qva");
+  EXPECT_EQ(shown.InitialDirectory->NativePath(), folder.Path());
+
+  EXPECT_EQ(testalbums::FolderSnapshot(folder.Path()), before);
+  EXPECT_EQ(FileBytes(album), bytes);
+  EXPECT_EQ(Window1Probe::RepairLine(*window), "earlier words");
+  EXPECT_EQ(Window1Probe::Dest(*window)->NativePath(), folder / "Summer_repaired.qva");
+  EXPECT_FALSE(Window1Probe::RepairButton(*window)->Enabled());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  EXPECT_TRUE(person->messages.empty());
+}
+
+TEST_F(Repair, DamagedAlbumIsRebuiltWithWhatTheDumpCouldRead) {
+  for (auto make : {testalbums::MakeDamagedAlbum, testalbums::MakeDamagedAlbumWithDumpErrors}) {
+    ScratchFolder here;
+    const fs::path album = here / "album.qva";
+    make(album);
+    const std::string bytes = FileBytes(album);
+    const auto expected = PipelineCounts(album);
+    auto window = Load(album);
+    const fs::path output = here / "chosen name.qva";
+    std::ofstream(output) << "an older file the person chose to replace";
+    Choose(output);
+    bool buttonWhileMessage = true;
+    bool waitCursorWhileMessage = false;
+    person->onMessage = [&](const std::string&) {
+      buttonWhileMessage = Window1Probe::RepairButton(*window)->Enabled();
+      waitCursorWhileMessage = QApplication::overrideCursor() != nullptr &&
+                               QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+    };
+    person->messages.clear();
+    Window1Probe::Repair(*window);
+
+    EXPECT_EQ(person->messages, std::vector<std::string>{"Album Database Structure Repaired"});
+    EXPECT_EQ(Window1Probe::RepairLine(*window), "Album Database Structure Repaired");
+    EXPECT_FALSE(buttonWhileMessage);
+    EXPECT_TRUE(waitCursorWhileMessage);
+    EXPECT_EQ(Window1Probe::Dest(*window)->NativePath(), output);
+    EXPECT_EQ(testalbums::QueryColumn(output, "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
+    EXPECT_EQ(Count(output, "images"), expected.first);
+    EXPECT_EQ(Count(output, "notes"), expected.second);
+    EXPECT_GT(expected.first, 0);
+    EXPECT_EQ(FileBytes(album), bytes);
+    EXPECT_EQ(testalbums::FolderListing(here.Path()), (std::vector<std::string>{"album.qva", "chosen name.qva"}));
+    EXPECT_TRUE(Window1Probe::Status(*window).rfind("Album Corrupted - ", 0) == 0) << "the verdict stays";
+  }
+}
+
+TEST_F(Repair, SecondRepairSuggestsTheOutputChosenFirst) {
+  const fs::path album = folder / "a.qva";
+  testalbums::MakeDamagedAlbum(album);
+  fs::create_directories(folder / "out");
+  auto window = Load(album);
+  Choose(folder / "out" / "first.qva");
+  Window1Probe::Repair(*window);
+  Window1Probe::Repair(*window);  // cancelled
+  ASSERT_EQ(person->dialogs.size(), 2u);
+  EXPECT_EQ(person->dialogs[1].SuggestedFileName, "first.qva");
+  EXPECT_EQ(person->dialogs[1].InitialDirectory->NativePath(), folder / "out");
+}
+
+TEST_F(Repair, FileThatIsNotADatabaseRecoversNothingAndSaysSo) {
+  const fs::path album = folder / "noise.qva";
+  testalbums::MakeNotADatabase(album);
+  const std::string bytes = FileBytes(album);
+  auto window = Load(album);
+  Choose(folder / "noise_repaired.qva");
+  Window1Probe::Repair(*window);
+  EXPECT_EQ(person->messages, std::vector<std::string>{"Album failed to repair successfully"});
+  EXPECT_EQ(Window1Probe::RepairLine(*window), "No data could be recovered from the album");
+  EXPECT_TRUE(Window1Probe::RepairButton(*window)->Enabled());
+  EXPECT_TRUE(fs::exists(folder / "noise_repaired.qva")) << "a failed repair keeps its output";
+  EXPECT_EQ(FileBytes(album), bytes);
+}
+
+TEST_F(Repair, NoRawDumpEndsTheRepairAfterTheOldOutputIsGone) {
+  // The stand-in removes the file that the shell made for its output before it exits.
+  StandIn("rm -f \"$(readlink /proc/$$/fd/1)\"; exit 1");
+  const fs::path album = folder / "a.qva";
+  testalbums::MakeDamagedAlbum(album);
+  const fs::path output = folder / "old.qva";
+  std::ofstream(output) << "old";
+  auto window = Load(album);
+  Choose(output);
+  Window1Probe::Repair(*window);
+  EXPECT_EQ(Window1Probe::RepairLine(*window), "Could not export to repaired file [DUMP]");
+  EXPECT_EQ(person->messages, std::vector<std::string>{"Could not export to repaired file [DUMP]"});
+  EXPECT_FALSE(fs::exists(output)) << "the chosen output is deleted before the dump";
+  EXPECT_FALSE(Window1Probe::RepairButton(*window)->Enabled());
+}
+
+TEST_F(Repair, RebuildThatMakesNoAlbumOrAFolderIsReported) {
+  // The stand-in dumps for real; the rebuild makes nothing, or a folder where the album goes.
+  for (const auto& [rebuild, words] : std::vector<std::pair<std::string, std::string>>{
+           {"exit 0", "Could not export to repaired file"},
+           {"mkdir \"$1\"", "Could not connect to repaired album"}}) {
+    ScratchFolder here;
+    StandIn("if [ \"$2\" = .dump ]; then exec /usr/bin/sqlite3 \"$@\"; fi; " + rebuild);
+    const fs::path album = here / "a.qva";
+    testalbums::MakeDamagedAlbum(album);
+    auto window = Load(album);
+    Choose(here / "out.qva");
+    person->messages.clear();
+    Window1Probe::Repair(*window);
+    EXPECT_EQ(Window1Probe::RepairLine(*window), words);
+    EXPECT_EQ(person->messages, std::vector<std::string>{words});
+    EXPECT_FALSE(Window1Probe::RepairButton(*window)->Enabled());
+  }
+}
+
+TEST_F(Repair, RebuiltAlbumWithFindingsOrNoDatabaseIsAFailedRepair) {
+  const fs::path damaged = folder / "still damaged.qva";
+  testalbums::MakeDamagedAlbum(damaged);
+  ScratchFolder copy;
+  testalbums::CopyAlbumSet(damaged, copy / "c.qva");
+  const std::string finding = testalbums::QueryColumn(copy / "c.qva", "PRAGMA integrity_check").at(0);
+  const fs::path noise = folder / "noise.bin";
+  testalbums::MakeNotADatabase(noise);
+  for (const auto& [source, words] : std::vector<std::pair<fs::path, std::string>>{
+           {damaged, finding}, {noise, "file is not a database"}}) {
+    // The rebuild leaves a damaged album, or no database at all, at the output.
+    StandIn("if [ \"$2\" = .dump ]; then exec /usr/bin/sqlite3 \"$@\"; fi; cp " +
+            testalbums::ShellQuote(source.string()) + " \"$1\"");
+    const fs::path album = folder / "album.qva";
+    if (!fs::exists(album)) testalbums::MakeDamagedAlbum(album);
+    auto window = Load(album);
+    Choose(folder / "out.qva");
+    person->messages.clear();
+    Window1Probe::Repair(*window);
+    EXPECT_EQ(Window1Probe::RepairLine(*window), words);
+    EXPECT_EQ(person->messages, std::vector<std::string>{"Album failed to repair successfully"});
+    EXPECT_TRUE(Window1Probe::RepairButton(*window)->Enabled());
+  }
+}
+
+TEST_F(Repair, TheAlbumItselfIsNeverTakenAsTheOutput) {
+  const fs::path album = folder / "album.qva";
+  testalbums::MakeDamagedAlbum(album);
+  fs::create_directories(folder / "sub");
+  fs::create_symlink(album, folder / "link.qva");
+  fs::create_hard_link(album, folder / "hard.qva");
+  const std::string bytes = FileBytes(album);
+  auto window = Load(album);
+  for (const fs::path& same : {album, folder / "link.qva", folder / "hard.qva", folder / "sub" / ".." / "album.qva"}) {
+    Choose(same);
+  }
+  Window1Probe::Repair(*window);  // four refusals, then the dialog is cancelled
+  EXPECT_EQ(person->dialogs.size(), 5u);
+  ASSERT_EQ(person->messages.size(), 4u);
+  for (const auto& m : person->messages) EXPECT_NE(m.find("cannot replace the album"), std::string::npos);
+  EXPECT_EQ(FileBytes(album), bytes);
+  EXPECT_TRUE(fs::is_symlink(folder / "link.qva"));
+  EXPECT_EQ(Window1Probe::RepairLine(*window), "");
+}
+
+TEST_F(Repair, HostileNamesRunNothing) {
+  const fs::path hostile = folder / "it's $(touch pwned1) `touch pwned2`; touch pwned3 & \"x\"";
+  fs::create_directories(hostile);
+  const fs::path album = hostile / "a'b $(touch pwned4).qva";
+  testalbums::MakeDamagedAlbum(album);
+  auto window = Load(album);
+  const fs::path output = hostile / "out `touch pwned5`\n;rm -rf x.qva";
+  Choose(output);
+  Window1Probe::Repair(*window);
+  EXPECT_EQ(Window1Probe::RepairLine(*window), "Album Database Structure Repaired");
+  EXPECT_TRUE(fs::exists(output));
+  for (const auto& place : {folder.Path(), hostile, fs::current_path(), fs::path(getenv("HOME"))}) {
+    for (int i = 1; i <= 5; ++i) EXPECT_FALSE(fs::exists(place / ("pwned" + std::to_string(i)))) << place;
+  }
+}
+
+TEST_F(Repair, UsersDumpCleanSqlOnTheDesktopSurvives) {
+  const fs::path usersFile = folder / "home" / "Desktop" / "dump_clean.sql";
+  std::ofstream(usersFile) << "the person's own notes";
+  const fs::path album = folder / "a.qva";
+  testalbums::MakeDamagedAlbum(album);
+  auto window = Load(album);
+  Choose(folder / "out.qva");
+  Window1Probe::Repair(*window);
+  EXPECT_EQ(Window1Probe::RepairLine(*window), "Album Database Structure Repaired");
+  EXPECT_EQ(FileBytes(usersFile), "the person's own notes");
+  EXPECT_EQ(testalbums::FolderListing(folder / "home" / "Desktop"), std::vector<std::string>{"dump_clean.sql"});
+}
+
+TEST_F(Repair, AlbumWithJournalOrWalIsDumpedFromAPrivateCopy) {
+  for (auto make : {testalbums::MakeAlbumWithHotJournal, testalbums::MakeAlbumWithWal}) {
+    ScratchFolder here;
+    const fs::path album = here / "album.qva";
+    make(album);
+    const testalbums::FolderSnapshot before(here.Path());
+    const auto expected = PipelineCounts(album);
+    auto window = Load(album);
+    Choose(folder / "out.qva");
+    person->messages.clear();
+    Window1Probe::Repair(*window);
+    EXPECT_EQ(person->messages, std::vector<std::string>{"Album Database Structure Repaired"});
+    EXPECT_EQ(testalbums::FolderSnapshot(here.Path()), before) << "album, journal and log are unchanged";
+    EXPECT_EQ(Count(folder / "out.qva", "notes"), expected.second) << "the content as SQLite recovers it";
+    fs::remove(folder / "out.qva");
+  }
+}
+
+TEST_F(Repair, TwoWindowsRepairingAtOnceBothSucceed) {
+  const fs::path albumA = folder / "a.qva";
+  const fs::path albumB = folder / "b.qva";
+  testalbums::MakeDamagedAlbum(albumA);
+  testalbums::MakeDamagedAlbumWithDumpErrors(albumB);
+  auto a = Load(albumA);
+  auto b = Load(albumB);
+  Choose(folder / "a_out.qva");
+  Choose(folder / "b_out.qva");
+  bool bRan = false;
+  // B's repair starts while A's waits for sqlite3 and handles events.
+  QTimer::singleShot(0, [&] {
+    bRan = true;
+    Window1Probe::Repair(*b);
+  });
+  Window1Probe::Repair(*a);
+  ASSERT_TRUE(bRan);
+  EXPECT_EQ(Window1Probe::RepairLine(*a), "Album Database Structure Repaired");
+  EXPECT_EQ(Window1Probe::RepairLine(*b), "Album Database Structure Repaired");
+  EXPECT_EQ(testalbums::QueryColumn(folder / "a_out.qva", "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
+  EXPECT_EQ(testalbums::QueryColumn(folder / "b_out.qva", "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
+  EXPECT_EQ(Count(folder / "a_out.qva", "images"), PipelineCounts(albumA).first);
+  EXPECT_EQ(Count(folder / "b_out.qva", "images"), PipelineCounts(albumB).first);
+}
+
+TEST_F(Repair, QuitWhileWaitingEndsTheProcessesAndLeavesNoFile) {
+  // The stand-in dump starts a grandchild and waits; both write their process ids down.
+  const fs::path pids = folder / "pids";
+  StandIn("sleep 60 & echo $! >> " + testalbums::ShellQuote(pids.string()) + "; echo $$ >> " +
+          testalbums::ShellQuote(pids.string()) + "; wait");
+  const fs::path album = folder / "a.qva";
+  testalbums::MakeDamagedAlbum(album);
+  const std::string bytes = FileBytes(album);
+  auto window = Load(album);
+  Choose(folder / "out.qva");
+  QTimer::singleShot(700, [] { fw::QuitApplication(0); });
+  EXPECT_THROW(Window1Probe::Repair(*window), fw::QuitUnwind);
+
+  std::ifstream list(pids);
+  int count = 0;
+  for (pid_t pid; list >> pid; ++count) {
+    // Gone, or at most a zombie awaiting a reaper that is not ours.
+    const bool gone = kill(pid, 0) != 0 ||
+                      testalbums::FileBytes("/proc/" + std::to_string(pid) + "/stat").find(") Z ") != std::string::npos;
+    EXPECT_TRUE(gone) << "process " << pid << " still runs";
+  }
+  EXPECT_EQ(count, 2);
+  EXPECT_EQ(FileBytes(album), bytes);
+  EXPECT_TRUE(testalbums::FolderListing(fw::ProcessTemporaryFolder()).empty());
+  fw::ResetQuitRequest();
+}
+
+}  // namespace
