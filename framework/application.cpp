@@ -4,6 +4,7 @@
 #include <QCursor>
 #include <QThread>
 
+#include "framework/base/exceptions.h"
 #include "framework/event_dispatch.h"
 #include "framework/main_thread.h"
 #include "framework/menu_bar.h"
@@ -19,6 +20,8 @@ std::shared_ptr<Application>& RegisteredApplication() {
 }
 
 bool quitRequested = false;  // main thread only
+int quitCode = 0;            // the exit code of the request in force
+unsigned quitRequest = 0;    // counts the requests, so a forgotten one stays forgotten
 
 }  // namespace
 
@@ -81,10 +84,33 @@ void RegisterApplication(std::shared_ptr<Application> app) { RegisteredApplicati
 
 std::shared_ptr<Application> CurrentApplication() { return RegisteredApplication(); }
 
+std::shared_ptr<Application> RequireApplication() {
+  if (!RegisteredApplication()) throw NilObjectException("There is no application object.");
+  return RegisteredApplication();
+}
+
 void QuitApplication(int exitCode) {
   if (quitRequested) return;
   quitRequested = true;
-  QCoreApplication::exit(exitCode);
+  quitCode = exitCode;
+  ++quitRequest;
+  if (QCoreApplication::instance() == nullptr) return;
+  if (QThread::currentThread()->loopLevel() > 0) {
+    QCoreApplication::exit(exitCode);  // ends the loops that run, nested ones included
+    return;
+  }
+  // No loop runs now, and QCoreApplication::exit would not wait for one: it would make
+  // every modal dialog shown later return at once, even after ResetQuitRequest, while
+  // the application's own loop, once started, would not end. The first loop that runs
+  // ends instead, unless the request has been forgotten by then.
+  QMetaObject::invokeMethod(
+      QCoreApplication::instance(),
+      [request = quitRequest] {
+        if (quitRequested && request == quitRequest && QThread::currentThread()->loopLevel() > 0) {
+          QCoreApplication::exit(quitCode);
+        }
+      },
+      Qt::QueuedConnection);
 }
 
 bool ApplicationQuitting() noexcept { return quitRequested; }

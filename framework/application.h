@@ -107,6 +107,8 @@ class Application : public std::enable_shared_from_this<Application> {
 void RegisterApplication(std::shared_ptr<Application> app);
 /// The registered application object, or nullptr before registration.
 std::shared_ptr<Application> CurrentApplication();
+/// The registered application object; throws NilObjectException when there is none.
+std::shared_ptr<Application> RequireApplication();
 /// Quits the application with `exitCode` (through the registered object when there is
 /// one); a second request while quitting changes nothing.
 void QuitApplication(int exitCode);

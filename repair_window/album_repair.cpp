@@ -28,12 +28,6 @@ const char* const kNothingRecovered = "No data could be recovered from the album
 const char* const kRepairFailed = "Album failed to repair successfully";
 const char* const kRepaired = "Album Database Structure Repaired";
 
-std::shared_ptr<fw::Application> TheApplication() {
-  std::shared_ptr<fw::Application> app = fw::CurrentApplication();
-  if (!app) throw fw::NilObjectException("There is no application object.");
-  return app;
-}
-
 /// Starts `commandLine` without waiting for it.
 std::unique_ptr<plugins::Shell> Start(const std::string& commandLine) {
   auto shell = std::make_unique<plugins::Shell>();
@@ -85,7 +79,7 @@ void Window1::Action_Repair() {
   pDest = output;
   if (output->Exists()) output->Delete();
 
-  std::shared_ptr<fw::Application> app = TheApplication();
+  std::shared_ptr<fw::Application> app = fw::RequireApplication();
   fw::TemporaryFolder dumpFolder;  // the raw dump; removed on every way out
   const fw::FolderItemPtr rawDump = dumpFolder.Child("album_dump.sql");
   if (rawDump->Exists()) rawDump->Delete();

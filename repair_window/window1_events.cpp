@@ -3,28 +3,17 @@
 #include <string>
 
 #include "framework/application.h"
-#include "framework/base/exceptions.h"
 #include "repair_window/window1.h"
 #include "shell/file_types.h"
 
-namespace {
-
-std::shared_ptr<fw::Application> TheApplication() {
-  std::shared_ptr<fw::Application> app = fw::CurrentApplication();
-  if (!app) throw fw::NilObjectException("There is no application object.");
-  return app;
-}
-
-}  // namespace
-
 void Window1::Event_Open() {
   AcceptFileDrop(FileTypes::Quorvantaalbum()->Operator_Convert());
-  std::shared_ptr<fw::Application> app = TheApplication();
+  std::shared_ptr<fw::Application> app = fw::RequireApplication();
   SetTitle("Quorvanta Album Repair Tool " + std::to_string(app->MajorVersion()) + "." +
            std::to_string(app->MinorVersion()));
 }
 
-void Window1::Event_Close() { TheApplication()->Quit(0); }
+void Window1::Event_Close() { fw::RequireApplication()->Quit(0); }
 
 void Window1::Event_DropObject(std::shared_ptr<fw::DragItem> obj, std::int64_t) {
   // A repair that waits for sqlite3 keeps its album and output; a drop meanwhile would
@@ -46,7 +35,7 @@ void Window1::cmdRepair_Action(fw::PushButton&) {
     Action_Repair();
   }
   cmdRepair()->SetEnabled(true);
-  TheApplication()->SetMouseCursor(nullptr);
+  fw::RequireApplication()->SetMouseCursor(nullptr);
 }
 
-void Window1::PushButton1_Action(fw::PushButton&) { TheApplication()->Quit(0); }
+void Window1::PushButton1_Action(fw::PushButton&) { fw::RequireApplication()->Quit(0); }
