@@ -1,8 +1,8 @@
 #include "framework/event_dispatch.h"
 
-#include <QCoreApplication>
 #include <iostream>
 
+#include "framework/application.h"
 #include "framework/base/exceptions.h"
 #include "framework/interaction.h"
 
@@ -47,7 +47,8 @@ void DefaultUnhandledExceptionReport(std::exception_ptr error) {
   } catch (...) {
     // The report itself must not fail; standard error already holds the text.
   }
-  QCoreApplication::exit(1);
+  // As any quit: handlers that wait in DoEvents unwind, and no loop is left ended early.
+  QuitApplication(1);
 }
 
 void ReportUnhandledException(std::exception_ptr error) { CurrentReport()(error); }

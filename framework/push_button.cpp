@@ -11,7 +11,10 @@ PushButton::PushButton(Window& window)
     : RectControl(window, new QPushButton), button_(static_cast<QPushButton*>(Widget())) {
   button_->setAutoDefault(false);
   QObject::connect(button_, &QPushButton::clicked, button_, [this] {
-    if (action_) DispatchEvent([this] { action_(*this); });
+    if (!action_) return;
+    // The handler runs from a copy: it may set another action, which must not destroy
+    // the one that is running.
+    DispatchEvent([this, action = action_] { action(*this); });
   });
   DefineProperty("Caption", [this](const Value& v) { SetCaption(AsText(v, "Caption")); });
   DefineProperty("Default", [this](const Value& v) { button_->setDefault(AsBool(v, "Default")); });

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QAbstractScrollArea>
 #include <QFont>
 
 #include "framework/main_thread.h"
@@ -68,16 +69,22 @@ bool RectControl::Visible() const { return widget_ && !widget_->isHidden(); }
 void RectControl::Refresh(bool immediately) {
   RequireMainThread();
   if (!widget_) return;
+  // A scrolling control draws its content in an inner viewport, which repaints apart.
+  auto* scroll = qobject_cast<QAbstractScrollArea*>(widget_.data());
   if (immediately) {
     widget_->repaint();
+    if (scroll) scroll->viewport()->repaint();
   } else {
     widget_->update();
+    if (scroll) scroll->viewport()->update();
   }
 }
 
 void RectControl::Invalidate(bool) {
   RequireMainThread();
-  if (widget_) widget_->update();
+  if (!widget_) return;
+  widget_->update();
+  if (auto* scroll = qobject_cast<QAbstractScrollArea*>(widget_.data())) scroll->viewport()->update();
 }
 
 void RectControl::FollowContentSize(QSize content) {

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QStandardPaths>
 #include <sstream>
@@ -27,6 +28,39 @@ QStringList Extensions(const std::string& filter) {
   return result;
 }
 
+/// The Qt save dialog, but a name confirmed without one of the offered extensions gets
+/// the first of them before the dialog goes on. Qt's own default suffix is added only to a
+/// name without any dot, so "Album v1.2" or "notes.txt" would come back without the
+/// extension; and the name has to be complete before the dialog looks at it, so that it
+/// asks whether to replace the file that will really be written.
+class SaveFileDialog final : public QFileDialog {
+ public:
+  explicit SaveFileDialog(QStringList extensions) : extensions_(std::move(extensions)) {}
+
+  void accept() override {
+    CompleteTypedName();
+    QFileDialog::accept();
+  }
+
+ private:
+  void CompleteTypedName() {
+    if (extensions_.isEmpty()) return;
+    // The dialog's name field; without it, the default suffix is all there is.
+    auto* field = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    if (field == nullptr) return;
+    const QString typed = field->text();
+    if (typed.trimmed().isEmpty()) return;
+    if (QFileInfo(directory().absoluteFilePath(typed)).isDir()) return;  // the dialog opens it
+    const QString name = QFileInfo(typed).fileName();
+    for (const QString& extension : extensions_) {
+      if (name.endsWith(u'.' + extension, Qt::CaseInsensitive)) return;
+    }
+    field->setText(typed + u'.' + extensions_.front());
+  }
+
+  QStringList extensions_;  // without their dots
+};
+
 }  // namespace
 
 FolderItemPtr SaveAsDialog::ShowModal() {
@@ -36,7 +70,8 @@ FolderItemPtr SaveAsDialog::ShowModal() {
 
 FolderItemPtr SaveAsDialog::RunNativeDialog() {
   RequireMainThread();
-  QFileDialog dialog;
+  const QStringList extensions = Extensions(Filter);
+  SaveFileDialog dialog(extensions);
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
@@ -54,7 +89,6 @@ FolderItemPtr SaveAsDialog::RunNativeDialog() {
   }
   dialog.setDirectory(folder);
 
-  const QStringList extensions = Extensions(Filter);
   if (!extensions.isEmpty()) {
     QStringList patterns;
     for (const QString& e : extensions) patterns << QStringLiteral("*.") + e;
