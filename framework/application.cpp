@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QEventLoop>
 #include <QThread>
+#include <QTimer>
 
 #include "framework/base/exceptions.h"
 #include "framework/event_dispatch.h"
@@ -51,10 +53,14 @@ void Application::SetMouseCursor(MouseCursorPtr cursor) {
 
 void Application::DoEvents(int milliseconds) {
   RequireMainThread();
+  if (quitRequested) throw QuitUnwind{};
   if (milliseconds < 0) {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
   } else {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, milliseconds);
+    // Events are handled as they come, for the whole time; a quit ends the wait at once.
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
   }
   if (quitRequested) throw QuitUnwind{};
 }

@@ -82,8 +82,10 @@ class Application : public std::enable_shared_from_this<Application> {
   const MouseCursorPtr& MouseCursor() const noexcept { return mouseCursor_; }
   void SetMouseCursor(MouseCursorPtr cursor);
 
-  /// Handles the pending events once (`milliseconds` -1) or for up to that long. When the
-  /// application is quitting, throws QuitUnwind so that the waiting handler unwinds.
+  /// Handles the pending events once (`milliseconds` -1), or handles events as they come
+  /// for that long: a pause during which the windows stay live. When the application is
+  /// quitting, throws QuitUnwind (at once, also in the middle of a pause) so that the
+  /// waiting handler unwinds.
   void DoEvents(int milliseconds = -1);
   /// Blocks the main thread for `milliseconds`.
   void SleepCurrentThread(int milliseconds);

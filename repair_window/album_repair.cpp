@@ -36,13 +36,12 @@ std::unique_ptr<plugins::Shell> Start(const std::string& commandLine) {
   return shell;
 }
 
-/// Waits for the process while the window stays live: half a second's sleep, then the
-/// pending events, then a look at the process. A quit meanwhile unwinds from DoEvents,
-/// and the Shell's guard ends the process.
+/// Waits for the process, looking at it every half second. The pauses handle events as
+/// they come, so the windows stay live (a screen reader is answered, a click is taken at
+/// once). A quit meanwhile unwinds from DoEvents, and the Shell's guard ends the process.
 void WaitFor(plugins::Shell& shell, fw::Application& app) {
   while (shell.IsRunning()) {
-    app.SleepCurrentThread(500);
-    app.DoEvents(-1);
+    app.DoEvents(500);
     shell.Poll();
   }
 }
@@ -109,7 +108,7 @@ void Window1::Action_Repair() {
   lblRepaired()->SetText("Checking dumped data...");
   lblRepaired()->Refresh(true);
   app->DoEvents(-1);
-  app->SleepCurrentThread(1000);
+  app->DoEvents(1000);  // a second's live pause
 
   fw::TemporaryFolder cleanFolder;  // this repair's own "dump_clean.sql"
   const fw::FolderItemPtr cleanedDump = cleanFolder.Child("dump_clean.sql");
@@ -120,7 +119,7 @@ void Window1::Action_Repair() {
   lblRepaired()->SetText("Building New Album... ");
   lblRepaired()->Refresh(true);
   app->DoEvents(-1);
-  app->SleepCurrentThread(1000);
+  app->DoEvents(1000);  // a second's live pause
   WaitFor(*rebuild, *app);
 
   if (rawDump->Exists()) rawDump->Delete();
