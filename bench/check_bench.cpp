@@ -35,6 +35,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_albums.h"
 #include "framework/base/folder_item.h"
 #include "framework/window.h"
 #include "plugins/album_snapshot.h"
@@ -43,15 +44,9 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using namespace benchalbums;
 
-// Album content. About 200 MB in all: images carry the bulk (blobs of up to 700 bytes,
-// every 100th one of 4 to 16 KB so that overflow pages are part of the check), notes
-// carry the row count.
-constexpr int kImageRows = 240'000;
-constexpr int kNoteRows = 760'000;
-constexpr const char* kAlbumTag = "check-bench-v1";  // change when the content changes
+constexpr const char* kAlbumTag = kLargeAlbumTag;
 constexpr const char* kOkVerdict = "Album OK - No need to repair";
 
 // Per-benchmark wall times of every timed iteration, in seconds.
@@ -76,20 +71,6 @@ struct Albums {
 };
 Albums g_albums;
 
-[[noreturn]] void Fail(const std::string& what) { throw std::runtime_error(what); }
-
-// splitmix64: a fixed-seed generator, so every run makes the same album.
-struct Random {
-  std::uint64_t state;
-  std::uint64_t Next() {
-    std::uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-  int Below(int n) { return static_cast<int>(Next() % static_cast<std::uint64_t>(n)); }
-};
-
 // Bytes this process has handed to write() and friends so far (/proc/self/io "wchar"),
 // or -1 where the system does not say.
 long long BytesWrittenSoFar() {
@@ -110,197 +91,6 @@ long long SqliteHeapPeak(bool reset) {
   return peak;
 }
 
-std::string ShellWord(const std::string& text) {
-  std::string word = "'";
-  for (char c : text) {
-    if (c == '\'') {
-      word += "'\\''";
-    } else {
-      word += c;
-    }
-  }
-  return word + "'";
-}
-
-// ---------------------------------------------------------------------------------
-// Making the albums
-// ---------------------------------------------------------------------------------
-
-struct DbCloser {
-  void operator()(sqlite3* db) const noexcept { sqlite3_close_v2(db); }
-};
-struct StmtFinalizer {
-  void operator()(sqlite3_stmt* s) const noexcept { sqlite3_finalize(s); }
-};
-using Db = std::unique_ptr<sqlite3, DbCloser>;
-using Stmt = std::unique_ptr<sqlite3_stmt, StmtFinalizer>;
-
-Db OpenForWriting(const fs::path& path) {
-  sqlite3* raw = nullptr;
-  const int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-  Db db(raw);
-  if (rc != SQLITE_OK) Fail("cannot open " + path.native() + ": " + (raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc)));
-  return db;
-}
-
-void Exec(sqlite3* db, const char* sql) {
-  char* message = nullptr;
-  if (sqlite3_exec(db, sql, nullptr, nullptr, &message) != SQLITE_OK) {
-    const std::string text = message ? message : "unknown error";
-    sqlite3_free(message);
-    Fail(std::string("\"") + sql + "\" failed: " + text);
-  }
-}
-
-Stmt Prepare(sqlite3* db, const char* sql) {
-  sqlite3_stmt* raw = nullptr;
-  if (sqlite3_prepare_v2(db, sql, -1, &raw, nullptr) != SQLITE_OK) Fail(std::string("cannot prepare ") + sql);
-  return Stmt(raw);
-}
-
-void StepDone(sqlite3* db, sqlite3_stmt* statement) {
-  if (sqlite3_step(statement) != SQLITE_DONE) Fail(std::string("insert failed: ") + sqlite3_errmsg(db));
-  sqlite3_reset(statement);
-}
-
-// The plain album: the tables and indexes of a real album, filled in one transaction
-// with journalling and syncing off; the indexes are made after the rows (one sort each
-// instead of a million scattered inserts).
-void MakeLargeAlbum(const fs::path& path) {
-  fs::remove(path);
-  Db db = OpenForWriting(path);
-  Exec(db.get(),
-       "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; PRAGMA cache_size = -262144;"
-       "CREATE TABLE images(id INTEGER PRIMARY KEY, name TEXT, data BLOB);"
-       "CREATE TABLE notes(id INTEGER PRIMARY KEY, image_id INTEGER, body TEXT, score REAL);"
-       "BEGIN");
-  Random random{20240611};
-  {
-    Stmt image = Prepare(db.get(), "INSERT INTO images(id, name, data) VALUES (?1, ?2, ?3)");
-    static const std::array<const char*, 6> kPlaces = {"Beach", "Café de l'Été", "Garden", "Zürich",
-                                                       "Birthday \"Oma\"", "Snow"};
-    std::vector<unsigned char> blob(16 * 1024);
-    for (int id = 1; id <= kImageRows; ++id) {
-      const std::uint64_t key = random.Next();
-      char name[96];
-      std::snprintf(name, sizeof name, "%s %08llx IMG_%07d.jpg", kPlaces[key % kPlaces.size()],
-                    static_cast<unsigned long long>(key >> 32), id);
-      const int size = id % 100 == 0 ? 4096 + random.Below(12 * 1024) : random.Below(701);
-      for (int i = 0; i < size; i += 8) {
-        const std::uint64_t word = random.Next();
-        std::memcpy(blob.data() + i, &word, static_cast<std::size_t>(std::min(8, size - i)));
-      }
-      sqlite3_bind_int(image.get(), 1, id);
-      sqlite3_bind_text(image.get(), 2, name, -1, SQLITE_TRANSIENT);
-      if (id % 997 == 0) {
-        sqlite3_bind_null(image.get(), 3);
-      } else {
-        sqlite3_bind_blob(image.get(), 3, blob.data(), size, SQLITE_STATIC);
-      }
-      StepDone(db.get(), image.get());
-    }
-  }
-  {
-    Stmt note = Prepare(db.get(), "INSERT INTO notes(image_id, body, score) VALUES (?1, ?2, ?3)");
-    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz      ,.'\n";
-    std::string body;
-    for (int n = 1; n <= kNoteRows; ++n) {
-      sqlite3_bind_int(note.get(), 1, 1 + random.Below(kImageRows));
-      if (n % 13 == 0) {
-        sqlite3_bind_null(note.get(), 2);
-      } else {
-        body.resize(static_cast<std::size_t>(16 + random.Below(81)));
-        for (char& c : body) c = kLetters[random.Below(static_cast<int>(sizeof kLetters - 1))];
-        sqlite3_bind_text(note.get(), 2, body.data(), static_cast<int>(body.size()), SQLITE_STATIC);
-      }
-      sqlite3_bind_double(note.get(), 3, static_cast<double>(random.Below(1'000'000)) / 1000.0);
-      StepDone(db.get(), note.get());
-    }
-  }
-  Exec(db.get(),
-       "CREATE INDEX images_by_name ON images(name);"
-       "CREATE INDEX notes_by_image ON notes(image_id);"
-       "COMMIT");
-}
-
-// The same album in write-ahead-log mode, closed cleanly: the last connection
-// checkpoints and removes -wal and -shm, so only the header says WAL.
-void MakeWalCopy(const fs::path& plain, const fs::path& path) {
-  fs::remove(path);
-  fs::copy_file(plain, path);
-  {
-    Db db = OpenForWriting(path);
-    Exec(db.get(), "PRAGMA journal_mode = WAL; CREATE TABLE wal_marker(x); DROP TABLE wal_marker");
-  }
-  char header[20] = {};
-  std::ifstream(path, std::ios::binary).read(header, sizeof header);
-  if (header[18] != 2 || header[19] != 2 || fs::exists(path.native() + "-wal")) Fail("not a clean WAL album");
-}
-
-// Makes `path` with `make` unless it is already there; a half-made album never takes
-// the final name, so an album that exists is complete.
-template <class Make>
-void MakeOnce(const fs::path& path, Make make) {
-  if (fs::exists(path)) {
-    std::printf("Reusing %s\n", path.c_str());
-    return;
-  }
-  const fs::path part = path.native() + ".part";
-  const auto start = Clock::now();
-  make(part);
-  fs::rename(part, path);
-  std::printf("Made %s in %.1f s\n", path.c_str(), std::chrono::duration<double>(Clock::now() - start).count());
-}
-
-// Reads the whole file once, so every measurement finds it in the page cache.
-void ReadThrough(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<char> buffer(1 << 20);
-  while (in.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || in.gcount() > 0) {
-  }
-}
-
-// Where the albums live: QV_BENCH_ALBUMS when set (kept), or a temporary folder that is
-// removed when this guard goes.
-class AlbumFolder {
- public:
-  AlbumFolder() {
-    const char* cache = std::getenv("QV_BENCH_ALBUMS");
-    if (cache != nullptr && *cache != '\0') {
-      path_ = fs::absolute(cache);
-      fs::create_directories(path_);
-      return;
-    }
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/check_bench.XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) Fail("cannot make a temporary folder");
-    path_ = pattern;
-    temporary_ = true;
-  }
-  ~AlbumFolder() {
-    if (!temporary_) return;
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  AlbumFolder(const AlbumFolder&) = delete;
-  AlbumFolder& operator=(const AlbumFolder&) = delete;
-  const fs::path& Path() const { return path_; }
-  bool Temporary() const { return temporary_; }
-
- private:
-  fs::path path_;
-  bool temporary_ = false;
-};
-
-long long CountRows(const fs::path& album, const char* table) {
-  sqlite3* raw = nullptr;
-  sqlite3_open_v2(album.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
-  Db db(raw);
-  Stmt count = Prepare(db.get(), (std::string("SELECT count(*) FROM ") + table).c_str());
-  if (sqlite3_step(count.get()) != SQLITE_ROW) Fail("cannot count rows");
-  return sqlite3_column_int64(count.get(), 0);
-}
-
 // ---------------------------------------------------------------------------------
 // The three checks
 // ---------------------------------------------------------------------------------
@@ -317,17 +107,6 @@ long long CheckInWindow(Window1& window, const fs::path& album) {
 
 std::string ShellCommand(const fs::path& album) {
   return "sqlite3 " + ShellWord(album.native()) + " \"PRAGMA integrity_check\" >/dev/null 2>&1 </dev/null";
-}
-
-// Everything `command` prints on stdout; fails when it does not exit with 0.
-std::string OutputOf(const std::string& command) {
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) Fail("cannot run " + command);
-  std::string output;
-  char buffer[256];
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
-  if (::pclose(pipe) != 0) Fail(command + " failed: " + output);
-  return output;
 }
 
 // The shell's check, for the warm-up: its output must be "ok". Returns the shell's own
@@ -531,7 +310,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   int status = 0;
   try {
-    AlbumFolder folder;
+    AlbumFolder folder("check_bench");
     g_albums.plain = folder.Path() / (std::string(kAlbumTag) + "-plain.qva");
     g_albums.wal = folder.Path() / (std::string(kAlbumTag) + "-wal.qva");
     MakeOnce(g_albums.plain, MakeLargeAlbum);
