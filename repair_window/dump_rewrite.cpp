@@ -14,10 +14,10 @@ DumpLine ClassifyDumpLine(std::string_view line) {
   return DumpLine::Unchanged;
 }
 
-std::string RewriteDumpLine(std::string line) {
+std::string_view CleanedDumpLine(std::string_view line) {
   switch (ClassifyDumpLine(line)) {
     case DumpLine::RollbackLine: return "COMMIT;";
-    case DumpLine::BeginLine: return std::string();
+    case DumpLine::BeginLine: return {};
     case DumpLine::Unchanged: break;
   }
   return line;
@@ -27,10 +27,11 @@ bool CopyCleanedDump(const fw::FolderItemPtr& rawDump, const fw::FolderItemPtr& 
   bool dumpHadErrors = false;
   std::shared_ptr<fw::TextInputStream> reader = fw::TextInputStream::Open(rawDump);
   std::shared_ptr<fw::TextOutputStream> writer = fw::TextOutputStream::Create(cleanedDump);
+  std::string line;  // one string for every line: no allocation per line
   while (!reader->AtEOF()) {
-    std::string line = reader->ReadLine();
+    reader->ReadLine(line);
     if (ClassifyDumpLine(line) == DumpLine::RollbackLine) dumpHadErrors = true;
-    writer->WriteLine(RewriteDumpLine(std::move(line)));
+    writer->WriteLine(CleanedDumpLine(line));
   }
   reader->Close();
   writer->Close();

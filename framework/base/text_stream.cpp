@@ -73,10 +73,16 @@ bool TextInputStream::Fill() {
 }
 
 std::string TextInputStream::ReadLine() {
-  if (fd_ < 0) throw IOException("The file \"" + path_ + "\" is closed: no line can be read.");
   std::string line;
+  ReadLine(line);
+  return line;
+}
+
+void TextInputStream::ReadLine(std::string& line) {
+  if (fd_ < 0) throw IOException("The file \"" + path_ + "\" is closed: no line can be read.");
+  line.clear();
   for (;;) {
-    if (pos_ == end_ && !Fill()) return line;  // end of file: the last line, or ""
+    if (pos_ == end_ && !Fill()) return;  // end of file: the last line, or ""
     const char* start = buffer_.data() + pos_;
     const std::size_t available = end_ - pos_;
     const void* newline = std::memchr(start, '\n', available);
@@ -84,7 +90,7 @@ std::string TextInputStream::ReadLine() {
       const std::size_t length = static_cast<std::size_t>(static_cast<const char*>(newline) - start);
       line.append(start, length);
       pos_ += length + 1;
-      return line;
+      return;
     }
     line.append(start, available);
     pos_ = end_;

@@ -34,6 +34,8 @@ class TextInputStream {
   /// last line is returned even when no '\n' ends it. At the end of the file the result
   /// is "". Throws IOException on a read error or when the stream is closed.
   std::string ReadLine();
+  /// The same, into `line` (replacing what it held): a long copy reuses one string.
+  void ReadLine(std::string& line);
 
   /// True once every byte of the file has been read: after the last line, at once for an
   /// empty file, and always after Close(). A file that ends in "\n" has no extra empty

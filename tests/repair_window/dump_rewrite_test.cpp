@@ -21,7 +21,7 @@ TEST(DumpRewrite, OnlyTheTwoTransactionLinesChange) {
       {"", ""},
       {"INSERT INTO t VALUES('BEGIN TRANSACTION;');", "INSERT INTO t VALUES('BEGIN TRANSACTION;');"},
   };
-  for (const auto& [line, cleaned] : cases) EXPECT_EQ(RewriteDumpLine(line), cleaned) << '"' << line << '"';
+  for (const auto& [line, cleaned] : cases) EXPECT_EQ(CleanedDumpLine(line), cleaned) << '"' << line << '"';
 }
 
 TEST(DumpRewrite, OnlyLinesShorterThanThirtyCharactersAreCompared) {
