@@ -73,18 +73,9 @@ void Application::Quit(int exitCode) { QuitApplication(exitCode); }
 
 bool Application::Quitting() const noexcept { return quitRequested; }
 
-bool Application::AnswersEvent(AppEvent event) const {
-  auto description = ApplicationClasses::Find(typeid(*this));
-  return description && description->Find(event) != nullptr;
-}
+bool Application::AnswersEvent(AppEvent event) const { return ApplicationClasses::Answers(*this, event); }
 
-bool Application::Raise(AppEvent event, AppEventArgs args) {
-  auto description = ApplicationClasses::Find(typeid(*this));
-  const ApplicationClasses::Handler* handler = description ? description->Find(event) : nullptr;
-  if (handler == nullptr) return false;
-  (*handler)(*this, args);
-  return true;
-}
+bool Application::Raise(AppEvent event, AppEventArgs args) { return ApplicationClasses::Raise(*this, event, args); }
 
 void RegisterApplication(std::shared_ptr<Application> app) { RegisteredApplication() = std::move(app); }
 

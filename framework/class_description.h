@@ -35,6 +35,20 @@ class ClassRegistry {
     std::lock_guard lock(Mutex());
     Map().insert_or_assign(type, std::make_shared<const Description>(std::move(description)));
   }
+  /// True when the dynamic class of `object` answers `event`.
+  static bool Answers(const Base& object, Event event) {
+    auto description = Find(typeid(object));
+    return description && description->Find(event) != nullptr;
+  }
+  /// Calls the handler of `event` for the dynamic class of `object`; false when that
+  /// class does not answer it (the framework's default behaviour then applies).
+  static bool Raise(Base& object, Event event, Args& args) {
+    auto description = Find(typeid(object));
+    const Handler* handler = description ? description->Find(event) : nullptr;
+    if (handler == nullptr) return false;
+    (*handler)(object, args);
+    return true;
+  }
   /// The description of class `type`, or nullptr when it has none.
   static std::shared_ptr<const Description> Find(std::type_index type) {
     std::lock_guard lock(Mutex());

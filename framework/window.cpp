@@ -270,17 +270,8 @@ std::vector<FolderItemPtr> Window::AcceptableFiles(const std::vector<std::string
   return files;
 }
 
-bool Window::AnswersEvent(WindowEvent event) const {
-  auto description = WindowClasses::Find(typeid(*this));
-  return description && description->Find(event) != nullptr;
-}
+bool Window::AnswersEvent(WindowEvent event) const { return WindowClasses::Answers(*this, event); }
 
-bool Window::Raise(WindowEvent event, WindowEventArgs args) {
-  auto description = WindowClasses::Find(typeid(*this));
-  const WindowClasses::Handler* handler = description ? description->Find(event) : nullptr;
-  if (handler == nullptr) return false;
-  (*handler)(*this, args);
-  return true;
-}
+bool Window::Raise(WindowEvent event, WindowEventArgs args) { return WindowClasses::Raise(*this, event, args); }
 
 }  // namespace fw

@@ -14,15 +14,6 @@ DumpLine ClassifyDumpLine(std::string_view line) {
   return DumpLine::Unchanged;
 }
 
-std::string_view CleanedDumpLine(std::string_view line) {
-  switch (ClassifyDumpLine(line)) {
-    case DumpLine::RollbackLine: return "COMMIT;";
-    case DumpLine::BeginLine: return {};
-    case DumpLine::Unchanged: break;
-  }
-  return line;
-}
-
 bool CopyCleanedDump(const fw::FolderItemPtr& rawDump, const fw::FolderItemPtr& cleanedDump) {
   bool dumpHadErrors = false;
   std::shared_ptr<fw::TextInputStream> reader = fw::TextInputStream::Open(rawDump);
@@ -30,8 +21,14 @@ bool CopyCleanedDump(const fw::FolderItemPtr& rawDump, const fw::FolderItemPtr& 
   std::string line;  // one string for every line: no allocation per line
   while (!reader->AtEOF()) {
     reader->ReadLine(line);
-    if (ClassifyDumpLine(line) == DumpLine::RollbackLine) dumpHadErrors = true;
-    writer->WriteLine(CleanedDumpLine(line));
+    switch (ClassifyDumpLine(line)) {
+      case DumpLine::RollbackLine:
+        dumpHadErrors = true;
+        writer->WriteLine("COMMIT;");
+        break;
+      case DumpLine::BeginLine: writer->WriteLine(""); break;
+      case DumpLine::Unchanged: writer->WriteLine(line); break;
+    }
   }
   reader->Close();
   writer->Close();

@@ -20,9 +20,6 @@ enum class DumpLine {
 /// compared, with letter case ignored; nothing is trimmed.
 DumpLine ClassifyDumpLine(std::string_view line);
 
-/// The line as the cleaned dump holds it (a view of `line` itself, or of a literal).
-std::string_view CleanedDumpLine(std::string_view line);
-
 /// Copies the raw dump to a new cleaned dump, one line at a time, with the two rewrites;
 /// every other byte passes unchanged (a last line without a line end gains one). True
 /// when the dump closed with the roll-back that says the shell met errors reading the

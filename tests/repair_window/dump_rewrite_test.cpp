@@ -8,22 +8,6 @@
 
 namespace {
 
-TEST(DumpRewrite, OnlyTheTwoTransactionLinesChange) {
-  const std::vector<std::pair<std::string, std::string>> cases = {
-      {"ROLLBACK; -- due to errors", "COMMIT;"},
-      {"rollback; -- DUE TO ERRORS", "COMMIT;"},       // letter case ignored
-      {"BEGIN TRANSACTION;", ""},
-      {"begin transaction;", ""},
-      {"BEGIN TRANSACTION; ", "BEGIN TRANSACTION; "},   // a trailing blank: not equal
-      {" BEGIN TRANSACTION;", " BEGIN TRANSACTION;"},   // nothing is trimmed
-      {"COMMIT;", "COMMIT;"},
-      {"ROLLBACK;", "ROLLBACK;"},
-      {"", ""},
-      {"INSERT INTO t VALUES('BEGIN TRANSACTION;');", "INSERT INTO t VALUES('BEGIN TRANSACTION;');"},
-  };
-  for (const auto& [line, cleaned] : cases) EXPECT_EQ(CleanedDumpLine(line), cleaned) << '"' << line << '"';
-}
-
 TEST(DumpRewrite, OnlyLinesShorterThanThirtyCharactersAreCompared) {
   // 29 characters is compared (and, being no transaction line, kept); 30 is never looked at.
   EXPECT_EQ(ClassifyDumpLine(std::string(29, 'x')), DumpLine::Unchanged);
@@ -48,6 +32,27 @@ class CleanedDump : public ::testing::Test {
   }
   testalbums::ScratchFolder folder;
 };
+
+TEST_F(CleanedDump, OnlyTheTwoTransactionLinesChange) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"ROLLBACK; -- due to errors", "COMMIT;"},
+      {"rollback; -- DUE TO ERRORS", "COMMIT;"},       // letter case ignored
+      {"BEGIN TRANSACTION;", ""},
+      {"begin transaction;", ""},
+      {"BEGIN TRANSACTION; ", "BEGIN TRANSACTION; "},   // a trailing blank: not equal
+      {" BEGIN TRANSACTION;", " BEGIN TRANSACTION;"},   // nothing is trimmed
+      {"COMMIT;", "COMMIT;"},
+      {"ROLLBACK;", "ROLLBACK;"},
+      {"", ""},
+      {"INSERT INTO t VALUES('BEGIN TRANSACTION;');", "INSERT INTO t VALUES('BEGIN TRANSACTION;');"},
+  };
+  std::string raw, expected;
+  for (const auto& [line, cleaned] : cases) {
+    raw += line + "\n";
+    expected += cleaned + "\n";
+  }
+  EXPECT_EQ(Clean(raw), expected);
+}
 
 TEST_F(CleanedDump, EveryOtherByteIsCopiedExactly) {
   static const char kBinary[] = "bytes \x00\xff\xfe invalid \xc3( utf-8 and a lone \r carriage return\n";
