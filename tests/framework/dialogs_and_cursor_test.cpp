@@ -381,31 +381,17 @@ TEST_F(SaveAsDialogTest, OpensInTheInitialDirectoryWhenThatIsAFolder) {
   EXPECT_EQ(FolderShownBy(dialog), Canonical(albums_));
 }
 
-TEST_F(SaveAsDialogTest, OpensInDocumentsWithoutAnInitialDirectory) {
-  const fs::path documents = home_ / "Docs";
-  fs::create_directories(documents);
-  SetDocuments(documents);
-  fw::SaveAsDialog dialog;
-  EXPECT_EQ(FolderShownBy(dialog), Canonical(documents));
-}
-
-TEST_F(SaveAsDialogTest, OpensInDocumentsWhenTheInitialDirectoryIsAFile) {
+TEST_F(SaveAsDialogTest, OpensInDocumentsWithoutAUsableInitialDirectory) {
   const fs::path documents = home_ / "Docs";
   fs::create_directories(documents);
   SetDocuments(documents);
   WriteFile(albums_ / "Holiday.qva", "album");
-  fw::SaveAsDialog dialog;
-  dialog.InitialDirectory = Item(albums_ / "Holiday.qva");
-  EXPECT_EQ(FolderShownBy(dialog), Canonical(documents));
-}
-
-TEST_F(SaveAsDialogTest, OpensInDocumentsWhenTheInitialDirectoryIsMissing) {
-  const fs::path documents = home_ / "Docs";
-  fs::create_directories(documents);
-  SetDocuments(documents);
-  fw::SaveAsDialog dialog;
-  dialog.InitialDirectory = Item(albums_ / "gone");
-  EXPECT_EQ(FolderShownBy(dialog), Canonical(documents));
+  // No initial folder, a file instead of a folder, a folder that is gone.
+  for (const fw::FolderItemPtr& initial : {fw::FolderItemPtr(), Item(albums_ / "Holiday.qva"), Item(albums_ / "gone")}) {
+    fw::SaveAsDialog dialog;
+    dialog.InitialDirectory = initial;
+    EXPECT_EQ(FolderShownBy(dialog), Canonical(documents)) << (initial ? initial->NativePath() : "nil");
+  }
 }
 
 TEST_F(SaveAsDialogTest, OpensInTheHomeFolderWhenDocumentsIsMissingToo) {
