@@ -16,6 +16,8 @@
 // summary at the end gives the medians, the ratio (a)/(b) against its goal of 1.10, and
 // what the copy adds.
 #include <benchmark/benchmark.h>
+
+#include "bench/bench_start.h"
 #include <sqlite3.h>
 #include <stdlib.h>
 
@@ -291,22 +293,7 @@ void PrintSummary() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (std::getenv("QT_QPA_PLATFORM") == nullptr || *std::getenv("QT_QPA_PLATFORM") == '\0') {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  }
-  // Interleaved repetitions unless the command line decides.
-  std::vector<char*> args(argv, argv + argc);
-  static char interleave[] = "--benchmark_enable_random_interleaving=true";
-  if (std::none_of(args.begin(), args.end(), [](const char* arg) {
-        return std::strncmp(arg, "--benchmark_enable_random_interleaving", 38) == 0;
-      })) {
-    args.insert(args.begin() + 1, interleave);
-  }
-  argc = static_cast<int>(args.size());
-  args.push_back(nullptr);
-  argv = args.data();
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  if (!bench::StartBenchmarks(argc, argv)) return 1;
   QApplication app(argc, argv);
   int status = 0;
   try {

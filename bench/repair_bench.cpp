@@ -35,6 +35,8 @@
 // minute), the copies QV_BENCH_ITERATIONS times (default 5), in random interleaved order
 // unless --benchmark_enable_random_interleaving says otherwise. MB is 10^6 bytes.
 #include <benchmark/benchmark.h>
+
+#include "bench/bench_start.h"
 #include <fcntl.h>
 #include <spawn.h>
 #include <stdlib.h>
@@ -1037,21 +1039,7 @@ void PrintSummary(const DiskSample& disk) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (std::getenv("QT_QPA_PLATFORM") == nullptr || *std::getenv("QT_QPA_PLATFORM") == '\0') {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  }
-  std::vector<char*> args(argv, argv + argc);
-  static char interleave[] = "--benchmark_enable_random_interleaving=true";
-  if (std::none_of(args.begin(), args.end(), [](const char* arg) {
-        return std::strncmp(arg, "--benchmark_enable_random_interleaving", 38) == 0;
-      })) {
-    args.insert(args.begin() + 1, interleave);
-  }
-  argc = static_cast<int>(args.size());
-  args.push_back(nullptr);
-  argv = args.data();
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  if (!bench::StartBenchmarks(argc, argv)) return 1;
 
   int status = 0;
   try {
