@@ -18,6 +18,8 @@
 
 #include "framework/base/exceptions.h"
 #include "framework/base/temporary_folder.h"
+#include "plugins/file_descriptor.h"
+#include "plugins/super_journal.h"
 
 namespace plugins {
 
@@ -36,29 +38,6 @@ constexpr int kLockAttempts = 20;
 constexpr auto kLockPause = std::chrono::milliseconds(50);
 
 std::string ErrorText(int error) { return std::strerror(error); }
-
-// Owns one open file descriptor.
-class Descriptor {
- public:
-  explicit Descriptor(int fd) noexcept : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(Descriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int Get() const noexcept { return fd_; }
-  bool Valid() const noexcept { return fd_ >= 0; }
-  // Closes now and reports close's own failure (a write may only fail there).
-  int Close() noexcept {
-    int result = ::close(fd_);
-    fd_ = -1;
-    return result;
-  }
-
- private:
-  int fd_;  // -1 when nothing is open
-};
 
 // What is seen of one file at one moment; two equal states mean the file did not change
 // in between as far as the system records it.
@@ -103,8 +82,8 @@ AlbumState ObserveAlbum(const fs::path& album) {
 // open; it changes nothing for regular files. Throws when the file cannot be opened or
 // is not a regular file; returns an invalid descriptor when nothing exists at the path
 // and `mayBeMissing` is true.
-Descriptor OpenRegularFile(const fs::path& path, const std::string& what, bool mayBeMissing) {
-  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+FileDescriptor OpenRegularFile(const fs::path& path, const std::string& what, bool mayBeMissing) {
+  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
   if (!fd.Valid()) {
     if (errno == ENOENT && mayBeMissing) return fd;
     throw fw::IOException(what + " \"" + path.native() + "\" cannot be read: " + ErrorText(errno));
@@ -156,7 +135,7 @@ bool LockShared(int fd) {
 
 // Streams everything from `from` into the new file `to` (which must not exist).
 void CopyInto(int from, const fs::path& to) {
-  Descriptor out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+  FileDescriptor out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
   if (!out.Valid()) throw fw::IOException("The copy \"" + to.native() + "\" cannot be made: " + ErrorText(errno));
   std::vector<char> buffer(kCopyBufferSize);
   off_t offset = 0;
@@ -189,7 +168,7 @@ void CopyInto(int from, const fs::path& to) {
 void CopyBeside(const fs::path& album, const char* suffix, const FileState& seen, const fs::path& copy) {
   if (!seen.present) return;
   const fs::path source = Beside(album, suffix);
-  Descriptor in = OpenRegularFile(source, "The file beside the album", true);
+  FileDescriptor in = OpenRegularFile(source, "The file beside the album", true);
   if (in.Valid()) CopyInto(in.Get(), Beside(copy, suffix));
 }
 
@@ -203,7 +182,7 @@ AlbumSnapshot::AlbumSnapshot(const fw::FolderItem& album) {
   }
   for (int attempt = 0; attempt < kCopyAttempts; ++attempt) {
     const AlbumState before = ObserveAlbum(resolved);
-    Descriptor in = OpenRegularFile(resolved, "The album", false);
+    FileDescriptor in = OpenRegularFile(resolved, "The album", false);
     const bool locked = LockShared(in.Get());
     const bool wal = HeaderSaysWal(in.Get());
     if (!before.journal.present && !before.wal.present && !wal) {
@@ -220,6 +199,9 @@ AlbumSnapshot::AlbumSnapshot(const fw::FolderItem& album) {
     CopyInto(in.Get(), copy);
     CopyBeside(resolved, "-journal", before.journal, copy);
     CopyBeside(resolved, "-wal", before.wal, copy);
+    if (std::error_code ec; fs::exists(Beside(copy, "-journal"), ec)) {
+      KeepSuperJournalPrivate(Beside(copy, "-journal"), folder->Path());
+    }
     if (ObserveAlbum(resolved) == before) {
       copy_folder_ = std::move(folder);
       database_path_ = copy;

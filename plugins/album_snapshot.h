@@ -26,7 +26,9 @@ namespace plugins {
 /// in a read-only folder). In every other case the album and the journal or log that
 /// exists beside it are copied, under the names SQLite expects, into a fresh
 /// fw::TemporaryFolder. A "-shm" file is never copied: SQLite rebuilds the wal-index
-/// from the log. Symbolic links to the album are resolved first, as SQLite resolves
+/// from the log. A journal that names a super-journal is made to name one inside that
+/// folder (see KeepSuperJournalPrivate), so that recovering the copy, here or in the
+/// sqlite3 shell, never deletes a file that the journal names. Symbolic links to the album are resolved first, as SQLite resolves
 /// them, so the journal and log are looked for beside the real file.
 ///
 /// The copy is consistent: while copying, a shared lock is held on the album the way a

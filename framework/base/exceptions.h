@@ -10,16 +10,23 @@ namespace fw {
 /// Base of every exception that the framework raises.
 class RuntimeException : public std::runtime_error {
  public:
-  explicit RuntimeException(const std::string& message) : std::runtime_error(message) {}
+  explicit RuntimeException(const std::string& message, int errorNumber = 0)
+      : std::runtime_error(message), errorNumber_(errorNumber) {}
   /// The exception's class name, as the unhandled-exception report shows it.
   virtual const char* ClassName() const noexcept { return "RuntimeException"; }
   std::string Message() const { return what(); }
+  /// The system's error number (errno) behind the failure, or 0 when none is known.
+  int ErrorNumber() const noexcept { return errorNumber_; }
+
+ private:
+  int errorNumber_;
 };
 
 #define FW_DECLARE_EXCEPTION(Name, DefaultMessage)                                  \
   class Name : public RuntimeException {                                            \
    public:                                                                          \
-    explicit Name(const std::string& message = DefaultMessage) : RuntimeException(message) {} \
+    explicit Name(const std::string& message = DefaultMessage, int errorNumber = 0)     \
+        : RuntimeException(message, errorNumber) {}                                     \
     const char* ClassName() const noexcept override { return #Name; }              \
   };
 

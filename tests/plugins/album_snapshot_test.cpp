@@ -8,11 +8,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <fstream>
 #include <memory>
 #include <random>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "framework/base/exceptions.h"
 #include "framework/base/temporary_folder.h"
@@ -129,6 +134,72 @@ TEST_F(AlbumSnapshotTest, WaitsForNoHalfWrittenTransaction) {
   EXPECT_EQ(FolderListing(fw::ProcessTemporaryFolder()), temporaries);
   ASSERT_EQ(sqlite3_exec(writer.get(), "ROLLBACK", nullptr, nullptr, nullptr), SQLITE_OK);
   EXPECT_FALSE(Take(album)->IsPrivateCopy());
+}
+
+// A transaction over several databases leaves journals that end with the path of a
+// "super-journal", which SQLite deletes once it has rolled a journal back. The record is
+// written byte by byte: the lock-byte page's number, the name, its length, the sum of its
+// bytes and the journal's magic.
+void AppendSuperJournalRecord(const fs::path& journal, const std::string& name) {
+  auto bigEndian = [](std::uint32_t v) {
+    return std::string{static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+                       static_cast<char>(v)};
+  };
+  std::uint32_t sum = 0;
+  for (char c : name) sum += static_cast<std::uint32_t>(c);
+  std::FILE* out = std::fopen(journal.c_str(), "ab");
+  ASSERT_NE(out, nullptr);
+  const std::string record = bigEndian(0x40000000 / 4096 + 1) + name + bigEndian(name.size()) + bigEndian(sum) +
+                             "\xd9\xd5\x05\xf9\x20\xa1\x63\xd7";
+  ASSERT_EQ(std::fwrite(record.data(), 1, record.size(), out), record.size());
+  ASSERT_EQ(std::fclose(out), 0);
+}
+
+// What SQLite makes of an album: the check's first row, and the notes that the sqlite3
+// shell's dump holds. Each reading recovers a copy of its own.
+std::pair<std::string, long> Reading(const std::function<fs::path()>& copy) {
+  const std::string check = QueryColumn(copy(), "PRAGMA integrity_check").at(0);
+  const std::string dump = RunSqlite3(copy().native(), ".dump");
+  long notes = 0;
+  for (std::size_t at = dump.find("INSERT INTO notes"); at != std::string::npos; at = dump.find("INSERT INTO notes", at + 1)) {
+    ++notes;
+  }
+  return {check, notes};
+}
+
+TEST_F(AlbumSnapshotTest, ASuperJournalThatTheJournalNamesIsNeverTouched) {
+  // The hot journal's transaction renamed every image and deleted a third of 120 notes.
+  for (const auto& [named, exists] : std::vector<std::pair<std::string, bool>>{
+           {"notes.txt", true}, {"album.qva", true}, {"gone.txt", false}}) {
+    ScratchFolder here;
+    const fs::path album = here / "album.qva";
+    MakeAlbumWithHotJournal(album);
+    std::ofstream(here / "notes.txt") << "the person's notes";
+    AppendSuperJournalRecord(here / "album.qva-journal", (here / named).native());
+    const FolderSnapshot before(here.Path());
+
+    // An existing super-journal means the transaction never committed: it is rolled back.
+    // A missing one means it did: SQLite's own reading of a plain copy, which names
+    // nothing that is there, says what is kept then.
+    std::pair<std::string, long> expected{"ok", 120};
+    std::vector<std::unique_ptr<ScratchFolder>> plainCopies;
+    if (!exists) {
+      expected = Reading([&] {
+        plainCopies.push_back(std::make_unique<ScratchFolder>());
+        CopyAlbumSet(album, *plainCopies.back() / "album.qva");
+        return *plainCopies.back() / "album.qva";
+      });
+    }
+    std::vector<std::unique_ptr<AlbumSnapshot>> snapshots;
+    EXPECT_EQ(Reading([&] {
+                snapshots.push_back(Take(album));
+                return snapshots.back()->DatabasePath();
+              }),
+              expected)
+        << named;
+    EXPECT_EQ(FolderSnapshot(here.Path()), before) << named;
+  }
+  EXPECT_EQ(FolderListing(fw::ProcessTemporaryFolder()), temporaries);
 }
 
 TEST_F(AlbumSnapshotTest, RefusesAnAlbumItMayNotRead) {
