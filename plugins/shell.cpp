@@ -33,7 +33,8 @@ struct SpawnSetup {
 
 [[noreturn]] void Fail(const char* what, int error) {
   throw fw::RuntimeException(std::string("The command could not be started (") + what + "): " +
-                             std::strerror(error));
+                                 std::strerror(error),
+                             error);
 }
 
 void Check(int result, const char* what) {
@@ -88,10 +89,16 @@ void Shell::Execute(const std::string& commandLine) {
                                                                  POSIX_SPAWN_SETSIGDEF)),
         "setflags");
 
-  // stdin, stdout and stderr on /dev/null; nothing else of ours is inherited.
+  // stdin, stdout and stderr on /dev/null, or stderr on the chosen file; nothing else of
+  // ours is inherited.
   Check(posix_spawn_file_actions_addopen(&setup.actions, 0, "/dev/null", O_RDONLY, 0), "stdin");
   Check(posix_spawn_file_actions_addopen(&setup.actions, 1, "/dev/null", O_WRONLY, 0), "stdout");
-  Check(posix_spawn_file_actions_adddup2(&setup.actions, 1, 2), "stderr");
+  if (errorOutput_.empty()) {
+    Check(posix_spawn_file_actions_adddup2(&setup.actions, 1, 2), "stderr");
+  } else {
+    Check(posix_spawn_file_actions_addopen(&setup.actions, 2, errorOutput_.c_str(), O_WRONLY | O_CREAT, 0600),
+          "stderr");
+  }
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
   Check(posix_spawn_file_actions_addclosefrom_np(&setup.actions, 3), "closefrom");
 #endif

@@ -2,9 +2,10 @@
 //
 // One command at a time: Execute starts a command only when the previous one has ended
 // (it throws otherwise). The child:
-//   - reads stdin from /dev/null; its stdout and stderr go to /dev/null, so it can never
-//     block on a full pipe however much it prints (redirections written in the command
-//     line, like `> file` or `2>&1`, still work: sh handles them);
+//   - reads stdin from /dev/null; its stdout and stderr go to /dev/null (stderr to a file
+//     when SetErrorOutput names one), so it can never block on a full pipe however much it
+//     prints (redirections written in the command line, like `> file` or `2>&1`, still
+//     work: sh handles them);
 //   - runs in a process group of its own, so that Terminate ends it with all that it
 //     started;
 //   - gets the default disposition of the common signals and an empty signal mask, and
@@ -22,6 +23,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <utility>
 
 namespace plugins {
 
@@ -42,6 +44,12 @@ class Shell {
   /// throws fw::RuntimeException.
   int Mode() const noexcept { return mode_; }
   void SetMode(int mode);
+
+  /// Where the error output of the next commands goes: the file at `path`, opened for
+  /// writing from its start and created (mode 0600) when missing. It is not truncated, so
+  /// room that the caller reserved in it beforehand stays reserved. Empty: /dev/null.
+  const std::string& ErrorOutput() const noexcept { return errorOutput_; }
+  void SetErrorOutput(std::string path) { errorOutput_ = std::move(path); }
 
   /// Runs `/bin/sh -c commandLine`. Throws fw::RuntimeException when a command still runs,
   /// when the command line holds a NUL byte, or when the process cannot be started.
@@ -70,6 +78,7 @@ class Shell {
   int mode_ = kSynchronous;
   pid_t pid_ = 0;  // the running child, 0 when none
   int exitCode_ = -1;
+  std::string errorOutput_;  // empty: the child's stderr is /dev/null
 };
 
 }  // namespace plugins

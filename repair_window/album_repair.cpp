@@ -5,9 +5,20 @@
 //
 // The album is never written: a leftover journal or log beside it is recovered on a
 // private copy, and the album can never be chosen as the output. The two dumps live in
-// private temporary folders of this repair, removed on every way out.
+// private temporary folders of this repair, removed on every way out. Both sqlite3 runs
+// are in the shell's safe mode, and a dump that holds a line the shell would take as its
+// own command is not rebuilt, so nothing stored in an album is ever run. A step that did
+// not run to its end, a rebuild that could not write, or a failure of this machine (a
+// full disk, say) ends only this repair, as a failed repair.
+#include <string.h>  // strsignal
+
+#include <cstring>
 #include <memory>
+#include <optional>
+#include <stdexcept>
 #include <string>
+#include <system_error>
+#include <vector>
 
 #include "framework/application.h"
 #include "framework/base/exceptions.h"
@@ -18,6 +29,7 @@
 #include "plugins/shell.h"
 #include "plugins/sqlite_database.h"
 #include "repair_window/dump_rewrite.h"
+#include "repair_window/rebuild_errors.h"
 #include "repair_window/window1.h"
 
 namespace {
@@ -28,12 +40,37 @@ const char* const kNothingRecovered = "No data could be recovered from the album
 const char* const kRepairFailed = "Album failed to repair successfully";
 const char* const kRepaired = "Album Database Structure Repaired";
 
-/// Starts `commandLine` without waiting for it.
-std::unique_ptr<plugins::Shell> Start(const std::string& commandLine) {
-  auto shell = std::make_unique<plugins::Shell>();
-  shell->SetMode(1);
-  shell->Execute(commandLine);
-  return shell;
+/// Ends the repair as a failed one; what() is the repair line's text.
+struct RepairFailure : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+/// The reason a framework operation gave: the system's words when it names an error.
+std::string Reason(const fw::RuntimeException& e) {
+  return e.ErrorNumber() != 0 ? std::strerror(e.ErrorNumber()) : e.Message();
+}
+
+/// Runs one step of the repair. A failure that the framework raises in it (a full disk, a
+/// process that cannot start) becomes this repair's failure: "Could not <what>: <reason>".
+template <class Step>
+auto Attempt(const char* what, Step&& step) -> decltype(step()) {
+  try {
+    return step();
+  } catch (const fw::RuntimeException& e) {
+    throw RepairFailure(std::string("Could not ") + what + ": " + Reason(e));
+  }
+}
+
+/// Starts `commandLine` without waiting for it; its error output goes to `errorOutput`
+/// when one is given.
+std::unique_ptr<plugins::Shell> Start(const std::string& commandLine, const fw::FolderItemPtr& errorOutput = nullptr) {
+  return Attempt("start sqlite3", [&] {
+    auto shell = std::make_unique<plugins::Shell>();
+    shell->SetMode(1);
+    if (errorOutput) shell->SetErrorOutput(errorOutput->NativePath().native());
+    shell->Execute(commandLine);
+    return shell;
+  });
 }
 
 /// Waits for the process, looking at it every half second. The pauses handle events as
@@ -46,18 +83,72 @@ void WaitFor(plugins::Shell& shell, fw::Application& app) {
   }
 }
 
+/// Fails the repair when the step's sqlite3 did not run to its end: sh reports a command
+/// that it could not run with 126 or 127, and one that a signal ended with 128 + the
+/// signal's number. sqlite3's own statuses (0, or 1 after errors) are judged elsewhere.
+void RequireRanToItsEnd(const plugins::Shell& shell, const std::string& step) {
+  const int status = shell.ExitCode();
+  if (status == 126 || status == 127) throw RepairFailure(step + " failed: sqlite3 could not be run");
+  if (status > 128) {
+    throw RepairFailure(step + " failed: sqlite3 was stopped (" + ::strsignal(status - 128) + ")");
+  }
+}
+
 /// True when `chosen` is the album itself, by any path (a link, "..", another name).
 bool IsTheAlbum(const fw::FolderItem& chosen, const fw::FolderItem& album) {
   return chosen.NativePath() == album.NativePath() || fw::SameFile(chosen, album);
 }
 
-/// The number of tables in an open database, or -1 when it cannot be told.
-long TableCount(plugins::SQLiteDatabase& db) {
-  std::shared_ptr<plugins::RecordSet> rows = db.SQLSelect("SELECT count(*) FROM sqlite_master WHERE type = 'table'");
-  if (!rows || rows->AtEOF()) return -1;
-  std::shared_ptr<plugins::DatabaseField> field = rows->Field("count(*)");
-  return field ? std::stol(field->StringValue()) : -1;
+/// The names of the tables of an open database, SQLite's own left out; nothing when
+/// they cannot be read.
+std::optional<std::vector<std::string>> UserTables(plugins::SQLiteDatabase& db) {
+  std::shared_ptr<plugins::RecordSet> rows =
+      db.SQLSelect("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'");
+  if (!rows) return std::nullopt;
+  std::vector<std::string> names;
+  for (; !rows->AtEOF(); rows->MoveNext()) {
+    std::shared_ptr<plugins::DatabaseField> field = rows->Field("name");
+    if (!field) return std::nullopt;
+    names.push_back(field->StringValue());
+  }
+  return names;
 }
+
+/// True when one of `tables` holds a row, or when a table cannot be read (nothing is
+/// claimed about what cannot be seen).
+bool AnyRow(plugins::SQLiteDatabase& db, const std::vector<std::string>& tables) {
+  for (const std::string& table : tables) {
+    std::string quoted = "\"";
+    for (char c : table) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    std::shared_ptr<plugins::RecordSet> rows = db.SQLSelect("SELECT 1 FROM " + quoted + "\" LIMIT 1");
+    if (!rows || !rows->AtEOF()) return true;
+  }
+  return false;
+}
+
+/// The output that the rebuild is making. When the repair is stopped before the new album
+/// is finished (a quit unwinds it), the half-built album and its journal are removed. It
+/// must go after the rebuild's Shell, so that sqlite3 has ended before its files go.
+class UnfinishedOutput {
+ public:
+  explicit UnfinishedOutput(fw::FolderItemPtr output) : output_(std::move(output)) {}
+  ~UnfinishedOutput() {
+    if (!making_) return;
+    output_->Delete();
+    fw::FolderItem(output_->NativePath().native() + "-journal").Delete();
+  }
+  UnfinishedOutput(const UnfinishedOutput&) = delete;
+  UnfinishedOutput& operator=(const UnfinishedOutput&) = delete;
+
+  /// The rebuild starts making the output.
+  void Begin() noexcept { making_ = true; }
+  /// The rebuild has ended, as it may: what it made stays.
+  void Keep() noexcept { making_ = false; }
+
+ private:
+  fw::FolderItemPtr output_;
+  bool making_ = false;  // true from the rebuild's start until it has ended
+};
 
 }  // namespace
 
@@ -76,91 +167,118 @@ void Window1::Action_Repair() {
     fw::MsgBox(kRefuseAlbumAsOutput);
   }
   pDest = output;
-  if (output->Exists()) output->Delete();
 
-  std::shared_ptr<fw::Application> app = fw::RequireApplication();
-  fw::TemporaryFolder dumpFolder;  // the raw dump; removed on every way out
-  const fw::FolderItemPtr rawDump = dumpFolder.Child("album_dump.sql");
-  if (rawDump->Exists()) rawDump->Delete();
-  app->SetMouseCursor(fw::System::Cursors::Wait());
-
-  // A journal or log beside the album is recovered on a private copy, never in the album.
-  std::unique_ptr<plugins::AlbumSnapshot> source;
+  UnfinishedOutput unfinished(output);
   try {
-    source = std::make_unique<plugins::AlbumSnapshot>(*album);
-  } catch (const fw::IOException&) {
-    // The album is gone or unreadable: sqlite3 would make an empty file in its place.
-  }
-  if (source) {
-    const fw::FolderItem dumpSource(source->DatabasePath());
-    std::unique_ptr<plugins::Shell> dump =
-        Start("sqlite3 " + dumpSource.ShellPath() + " \".dump\" > " + rawDump->ShellPath());
-    lblRepaired()->SetText("Dumping Contents... ");
-    WaitFor(*dump, *app);
-  }
-  source.reset();
+    // A file left at the chosen place would be read by the final check as the new album.
+    if (std::error_code why; output->Exists() && !output->Delete(why)) {
+      throw RepairFailure("Could not replace the file at the chosen place: " + why.message());
+    }
 
-  if (!rawDump->Exists()) {
-    lblRepaired()->SetText("Could not export to repaired file [DUMP]");
-    fw::MsgBox(lblRepaired()->Text());
-    return;
-  }
-  lblRepaired()->SetText("Checking dumped data...");
-  lblRepaired()->Refresh(true);
-  app->DoEvents(-1);
-  app->DoEvents(1000);  // a second's live pause
+    std::shared_ptr<fw::Application> app = fw::RequireApplication();
+    auto dumpFolder = Attempt("make a temporary folder", [] { return std::make_unique<fw::TemporaryFolder>(); });
+    const fw::FolderItemPtr rawDump = dumpFolder->Child("album_dump.sql");
+    if (rawDump->Exists()) rawDump->Delete();
+    app->SetMouseCursor(fw::System::Cursors::Wait());
 
-  fw::TemporaryFolder cleanFolder;  // this repair's own "dump_clean.sql"
-  const fw::FolderItemPtr cleanedDump = cleanFolder.Child("dump_clean.sql");
-  if (cleanedDump->Exists()) cleanedDump->Delete();
-  const bool dumpHadErrors = CopyCleanedDump(rawDump, cleanedDump);
+    // A journal or log beside the album is recovered on a private copy, never in the album.
+    std::unique_ptr<plugins::AlbumSnapshot> source;
+    try {
+      source = std::make_unique<plugins::AlbumSnapshot>(*album);
+    } catch (const fw::IOException&) {
+      // The album is gone or unreadable: sqlite3 would make an empty file in its place.
+    }
+    std::unique_ptr<plugins::Shell> dump;
+    if (source) {
+      const fw::FolderItem dumpSource(source->DatabasePath());
+      dump = Start("sqlite3 -safe " + dumpSource.ShellPath() + " \".dump\" > " + rawDump->ShellPath());
+      lblRepaired()->SetText("Dumping Contents... ");
+      WaitFor(*dump, *app);
+    }
+    source.reset();
 
-  std::unique_ptr<plugins::Shell> rebuild = Start("sqlite3 " + output->ShellPath() + " < " + cleanedDump->ShellPath());
-  lblRepaired()->SetText("Building New Album... ");
-  lblRepaired()->Refresh(true);
-  app->DoEvents(-1);
-  app->DoEvents(1000);  // a second's live pause
-  WaitFor(*rebuild, *app);
+    if (!rawDump->Exists()) {
+      lblRepaired()->SetText("Could not export to repaired file [DUMP]");
+      fw::MsgBox(lblRepaired()->Text());
+      return;
+    }
+    if (dump) RequireRanToItsEnd(*dump, "Dumping the album");
+    lblRepaired()->SetText("Checking dumped data...");
+    lblRepaired()->Refresh(true);
+    app->DoEvents(-1);
+    app->DoEvents(1000);  // a second's live pause
 
-  if (rawDump->Exists()) rawDump->Delete();
-  if (cleanedDump->Exists()) cleanedDump->Delete();
+    auto cleanFolder = Attempt("make a temporary folder", [] { return std::make_unique<fw::TemporaryFolder>(); });
+    const fw::FolderItemPtr cleanedDump = cleanFolder->Child("dump_clean.sql");  // this repair's own
+    if (cleanedDump->Exists()) cleanedDump->Delete();
+    const DumpFindings found = Attempt("write the cleaned dump", [&] { return CopyCleanedDump(rawDump, cleanedDump); });
+    rawDump->Delete();  // the album's whole text need not stand twice in the temporary folder
+    if (found.shellCommandLine != 0) {
+      throw RepairFailure("Not rebuilt: the album holds a command for the sqlite3 shell (line " +
+                          std::to_string(found.shellCommandLine) + " of its dump)");
+    }
 
-  if (!output->Exists()) {
-    lblRepaired()->SetText("Could not export to repaired file");
-    fw::MsgBox(lblRepaired()->Text());
-    return;
-  }
-  auto db = std::make_shared<plugins::SQLiteDatabase>();
-  db->SetDatabaseFile(output);
-  if (!db->Connect()) {
-    lblRepaired()->SetText("Could not connect to repaired album");
-    fw::MsgBox(lblRepaired()->Text());
-    return;
-  }
+    const fw::FolderItemPtr errorOutput = cleanFolder->Child("rebuild_errors.txt");
+    Attempt("keep room for the rebuild's messages", [&] { ReserveErrorOutput(*errorOutput); });
+    unfinished.Begin();
+    std::unique_ptr<plugins::Shell> rebuild =
+        Start("sqlite3 -safe " + output->ShellPath() + " < " + cleanedDump->ShellPath(), errorOutput);
+    lblRepaired()->SetText("Building New Album... ");
+    lblRepaired()->Refresh(true);
+    app->DoEvents(-1);
+    app->DoEvents(1000);  // a second's live pause
+    WaitFor(*rebuild, *app);
+    unfinished.Keep();
 
-  // The new album's own verdict decides: an error, a finding, or an album that holds
-  // nothing of a damaged original is a failed repair.
-  std::string failure;
-  std::shared_ptr<plugins::RecordSet> rows = db->SQLSelect("PRAGMA integrity_check");
-  if (!rows || rows->AtEOF()) {
-    db->SQLExecute("PRAGMA integrity_check");
-    if (db->Error()) failure = db->ErrorMessage();
-  } else if (std::shared_ptr<plugins::DatabaseField> field = rows->Field("integrity_check");
-             !field || !fw::TextEquals(field->StringValue(), "OK")) {
-    failure = field ? field->StringValue() : db->ErrorMessage();
-  } else if (dumpHadErrors && TableCount(*db) == 0) {
-    failure = kNothingRecovered;
-  }
-  if (rows) rows->Close();
+    if (cleanedDump->Exists()) cleanedDump->Delete();
+    RequireRanToItsEnd(*rebuild, "Building the new album");
+    const std::string cannotWrite =
+        Attempt("read the rebuild's messages", [&] { return FirstRebuildFailure(errorOutput); });
+    if (!cannotWrite.empty()) throw RepairFailure("Building the new album failed: " + cannotWrite);
 
-  if (!failure.empty()) {
-    lblRepaired()->SetText(failure);
+    if (!output->Exists()) {
+      lblRepaired()->SetText("Could not export to repaired file");
+      fw::MsgBox(lblRepaired()->Text());
+      return;
+    }
+    auto db = std::make_shared<plugins::SQLiteDatabase>();
+    db->SetDatabaseFile(output);
+    if (!db->Connect()) {
+      lblRepaired()->SetText("Could not connect to repaired album");
+      fw::MsgBox(lblRepaired()->Text());
+      return;
+    }
+
+    // The new album's own verdict decides: an error, a finding, or an album that holds
+    // nothing of a damaged original is a failed repair.
+    std::string failure;
+    std::shared_ptr<plugins::RecordSet> rows = db->SQLSelect("PRAGMA integrity_check");
+    if (!rows || rows->AtEOF()) {
+      db->SQLExecute("PRAGMA integrity_check");
+      if (db->Error()) failure = db->ErrorMessage();
+    } else if (std::shared_ptr<plugins::DatabaseField> field = rows->Field("integrity_check");
+               !field || !fw::TextEquals(field->StringValue(), "OK")) {
+      failure = field ? field->StringValue() : db->ErrorMessage();
+    } else if (const auto tables = UserTables(*db);
+               tables && (tables->empty() || (found.closedWithErrors && !AnyRow(*db, *tables)))) {
+      failure = kNothingRecovered;
+    }
+    if (rows) rows->Close();
+
+    if (!failure.empty()) {
+      lblRepaired()->SetText(failure);
+      cmdRepair()->SetEnabled(true);
+      fw::MsgBox(kRepairFailed);
+    } else {
+      lblRepaired()->SetText(kRepaired);
+      cmdRepair()->SetEnabled(false);
+      fw::MsgBox(kRepaired);
+    }
+    db->Close();
+  } catch (const RepairFailure& failure) {
+    unfinished.Keep();  // a failed rebuild keeps what it made, as a failed check does
+    lblRepaired()->SetText(failure.what());
     cmdRepair()->SetEnabled(true);
     fw::MsgBox(kRepairFailed);
-  } else {
-    lblRepaired()->SetText(kRepaired);
-    cmdRepair()->SetEnabled(false);
-    fw::MsgBox(kRepaired);
   }
-  db->Close();
 }

@@ -109,10 +109,17 @@ std::string FolderItem::ShellPath() const {
 }
 
 bool FolderItem::Delete() const {
+  std::error_code ignored;
+  return Delete(ignored);
+}
+
+bool FolderItem::Delete(std::error_code& error) const {
   struct stat st;
-  if (::lstat(path_.c_str(), &st) != 0) return false;
-  if (S_ISDIR(st.st_mode)) return ::rmdir(path_.c_str()) == 0;
-  return ::unlink(path_.c_str()) == 0;  // a symbolic link itself, never its target
+  const bool deleted = ::lstat(path_.c_str(), &st) == 0 &&
+                       (S_ISDIR(st.st_mode) ? ::rmdir(path_.c_str())
+                                            : ::unlink(path_.c_str())) == 0;  // a symbolic link itself, never its target
+  error = deleted ? std::error_code() : std::error_code(errno, std::generic_category());
+  return deleted;
 }
 
 bool SameFile(const FolderItem& a, const FolderItem& b) {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace fw {
 
@@ -49,6 +50,8 @@ class FolderItem {
   /// Deletes the file (or empty folder). Returns false when nothing was deleted; the
   /// reference stays valid.
   bool Delete() const;
+  /// The same, and on false `error` says why (nothing there: no_such_file_or_directory).
+  bool Delete(std::error_code& error) const;
 
  private:
   std::filesystem::path path_;  // absolute and lexically normal; never empty

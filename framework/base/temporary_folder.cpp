@@ -131,8 +131,8 @@ TemporaryFolder::TemporaryFolder() {
   const fs::path& parent = ProcessTemporaryFolder();
   path_ = MakeTemporaryFolder(parent, "folder-", error);
   if (path_.empty()) {
-    throw IOException("A temporary folder could not be made in " + parent.native() + ": " +
-                      ErrnoText(error));
+    throw IOException("A temporary folder could not be made in " + parent.native() + ": " + ErrnoText(error),
+                      error);
   }
 }
 

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 namespace fw {
@@ -17,6 +18,11 @@ constexpr std::size_t kBufferSize = 64 * 1024;
 
 std::string Describe(const char* what, const std::string& path, int error) {
   return std::string(what) + " \"" + path + "\": " + std::strerror(error);
+}
+
+// The failure of a file operation, with the system's error number.
+[[noreturn]] void FailWith(const char* what, const std::string& path, int error) {
+  throw IOException(Describe(what, path, error), error);
 }
 
 }  // namespace
@@ -31,16 +37,16 @@ std::shared_ptr<TextInputStream> TextInputStream::Open(const FolderItemPtr& file
   do {
     fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
   } while (fd < 0 && errno == EINTR);
-  if (fd < 0) throw IOException(Describe("The file could not be opened for reading:", path, errno));
+  if (fd < 0) FailWith("The file could not be opened for reading:", path, errno);
   struct stat st;
   if (::fstat(fd, &st) != 0) {
     const int error = errno;
     ::close(fd);
-    throw IOException(Describe("The file could not be opened for reading:", path, error));
+    FailWith("The file could not be opened for reading:", path, error);
   }
   if (S_ISDIR(st.st_mode)) {
     ::close(fd);
-    throw IOException(Describe("The file could not be opened for reading:", path, EISDIR));
+    FailWith("The file could not be opened for reading:", path, EISDIR);
   }
   return std::shared_ptr<TextInputStream>(new TextInputStream(fd, path));
 }
@@ -65,7 +71,7 @@ bool TextInputStream::Fill() {
   do {
     n = ::read(fd_, buffer_.data(), buffer_.size());
   } while (n < 0 && errno == EINTR);
-  if (n < 0) throw IOException(Describe("The file could not be read:", path_, errno));
+  if (n < 0) FailWith("The file could not be read:", path_, errno);
   pos_ = 0;
   end_ = static_cast<std::size_t>(n);
   if (n == 0) endOfFile_ = true;
@@ -113,7 +119,7 @@ std::shared_ptr<TextOutputStream> TextOutputStream::Create(const FolderItemPtr& 
   do {
     fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
   } while (fd < 0 && errno == EINTR);
-  if (fd < 0) throw IOException(Describe("The file could not be created:", path, errno));
+  if (fd < 0) FailWith("The file could not be created:", path, errno);
   return std::shared_ptr<TextOutputStream>(new TextOutputStream(fd, path));
 }
 
@@ -131,7 +137,7 @@ TextOutputStream::~TextOutputStream() {
 
 void TextOutputStream::Fail(const char* what, int error) {
   buffer_.clear();  // what could not be written is dropped: it is not tried again
-  throw IOException(Describe(what, path_, error));
+  FailWith(what, path_, error);
 }
 
 void TextOutputStream::WriteAll(const char* data, std::size_t size) {
@@ -176,19 +182,19 @@ void TextOutputStream::Flush() {
 
 void TextOutputStream::Close() {
   if (fd_ < 0) return;
-  std::string failure;
+  std::optional<IOException> failure;
   try {
     Flush();
   } catch (const IOException& e) {
-    failure = e.Message();
+    failure = e;
   }
   // close() is not retried on EINTR: on Linux the descriptor is gone in any case.
-  if (::close(fd_) != 0 && failure.empty()) {
-    failure = Describe("The file could not be closed:", path_, errno);
+  if (::close(fd_) != 0 && !failure) {
+    failure = IOException(Describe("The file could not be closed:", path_, errno), errno);
   }
   fd_ = -1;
   buffer_.clear();
-  if (!failure.empty()) throw IOException(failure);
+  if (failure) throw *failure;
 }
 
 }  // namespace fw

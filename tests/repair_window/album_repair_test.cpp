@@ -7,7 +7,15 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <functional>
 
 #include "framework/application.h"
 #include "framework/base/folder_item.h"
@@ -37,6 +45,7 @@ class Repair : public ::testing::Test {
     fw::ResetQuitRequest();
     // A private HOME, so that the repair's hands are seen to stay off the user's folders.
     setenv("HOME", (folder / "home").c_str(), 1);
+    path = getenv("PATH");
     fs::create_directories(folder / "home" / "Desktop");
     fs::create_directories(folder / "home" / "Documents");
   }
@@ -44,6 +53,7 @@ class Repair : public ::testing::Test {
     // Nothing of any repair is left behind in the process's temporary folder.
     EXPECT_TRUE(testalbums::FolderListing(fw::ProcessTemporaryFolder()).empty());
     app->SetMouseCursor(nullptr);
+    setenv("PATH", path.c_str(), 1);
   }
 
   std::shared_ptr<Window1> Load(const fs::path& album) {
@@ -78,7 +88,19 @@ class Repair : public ::testing::Test {
     return {Count(work / "new.qva", "images"), Count(work / "new.qva", "notes")};
   }
 
+  /// Asks for a repair and lets the window judge it: the person's expectation is that the
+  /// repair's failure ends with the message box read and the button and cursor back.
+  void ExpectFailedRepair(Window1& window, const std::string& words) {
+    person->messages.clear();
+    window.cmdRepair_Action(*Window1Probe::RepairButton(window));
+    EXPECT_EQ(Window1Probe::RepairLine(window), words);
+    EXPECT_EQ(person->messages, std::vector<std::string>{"Album failed to repair successfully"}) << words;
+    EXPECT_TRUE(Window1Probe::RepairButton(window)->Enabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  }
+
   ScratchFolder folder;
+  std::string path;  // the search path before the test
   testsupport::InteractionGuard person;
   std::shared_ptr<fw::Application> app = std::make_shared<fw::Application>();
 };
@@ -201,9 +223,9 @@ TEST_F(Repair, RebuildThatMakesNoAlbumOrAFolderIsReported) {
   // The stand-in dumps for real; the rebuild makes nothing, or a folder where the album goes.
   for (const auto& [rebuild, words] : std::vector<std::pair<std::string, std::string>>{
            {"exit 0", "Could not export to repaired file"},
-           {"mkdir \"$1\"", "Could not connect to repaired album"}}) {
+           {"mkdir \"$2\"", "Could not connect to repaired album"}}) {
     ScratchFolder here;
-    StandIn("if [ \"$2\" = .dump ]; then exec /usr/bin/sqlite3 \"$@\"; fi; " + rebuild);
+    StandIn("if [ \"$3\" = .dump ]; then exec /usr/bin/sqlite3 \"$@\"; fi; " + rebuild);
     const fs::path album = here / "a.qva";
     testalbums::MakeDamagedAlbum(album);
     auto window = Load(album);
@@ -227,8 +249,8 @@ TEST_F(Repair, RebuiltAlbumWithFindingsOrNoDatabaseIsAFailedRepair) {
   for (const auto& [source, words] : std::vector<std::pair<fs::path, std::string>>{
            {damaged, finding}, {noise, "file is not a database"}}) {
     // The rebuild leaves a damaged album, or no database at all, at the output.
-    StandIn("if [ \"$2\" = .dump ]; then exec /usr/bin/sqlite3 \"$@\"; fi; cp " +
-            testalbums::ShellQuote(source.string()) + " \"$1\"");
+    StandIn("if [ \"$3\" = .dump ]; then exec /usr/bin/sqlite3 \"$@\"; fi; cp " +
+            testalbums::ShellQuote(source.string()) + " \"$2\"");
     const fs::path album = folder / "album.qva";
     if (!fs::exists(album)) testalbums::MakeDamagedAlbum(album);
     auto window = Load(album);
@@ -358,6 +380,176 @@ TEST_F(Repair, QuitWhileWaitingEndsTheProcessesAndLeavesNoFile) {
   EXPECT_EQ(FileBytes(album), bytes);
   EXPECT_TRUE(testalbums::FolderListing(fw::ProcessTemporaryFolder()).empty());
   fw::ResetQuitRequest();
+}
+
+
+std::string SqlText(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("''") : std::string(1, c);
+  return quoted + "'";
+}
+
+TEST_F(Repair, NothingThatAnAlbumSmugglesInIsRun) {
+  // A crafted album's schema text holds more than its CREATE statement; .dump writes the
+  // text as it stands, followed by ";". Line 3 of the dump is "CREATE TABLE t(a);".
+  const fs::path pwned = folder / "PWNED";
+  const fs::path notes = folder / "notes.txt";
+  std::ofstream(notes) << "the person's notes";
+  const std::string writefile = "SELECT writefile(" + SqlText(pwned.native()) + ", 'x')";
+  for (const auto& [schema, words] : std::vector<std::pair<std::string, std::string>>{
+           {"CREATE TABLE t(a);\n.shell touch " + testalbums::ShellQuote(pwned.native()),
+            "Not rebuilt: the album holds a command for the sqlite3 shell (line 4 of its dump)"},
+           {"CREATE TABLE t(a);\n.trace " + notes.native(),  // allowed in the shell's safe mode
+            "Not rebuilt: the album holds a command for the sqlite3 shell (line 4 of its dump)"},
+           {"CREATE TABLE t(a);CREATE TRIGGER x AFTER INSERT ON t BEGIN " + writefile + "; END",
+            "Building the new album failed: cannot use the writefile() function in safe mode"}}) {
+    ScratchFolder here;
+    const fs::path album = here / "a.qva";
+    testalbums::RunSqlite3(album.native(), "CREATE TABLE t(a); INSERT INTO t VALUES(1); PRAGMA writable_schema = ON; "
+                                           "UPDATE sqlite_master SET sql = " + SqlText(schema) + " WHERE name = 't'");
+    const std::string bytes = FileBytes(album);
+    auto window = Load(album);
+    Choose(here / "out.qva");
+    ExpectFailedRepair(*window, words);
+    EXPECT_EQ(FileBytes(album), bytes);
+    EXPECT_FALSE(fs::exists(pwned)) << words;
+    EXPECT_EQ(FileBytes(notes), "the person's notes");
+  }
+}
+
+TEST_F(Repair, AStepThatCouldNotFinishIsAFailedRepair) {
+  // A stand-in sqlite3 hands the step that it does not spoil to the real one.
+  const std::string dump = "if [ \"$3\" = .dump ]; then ";
+  const std::string real = "exec /usr/bin/sqlite3 \"$@\"";
+  auto pageOneDamaged = [](const fs::path& album) {
+    testalbums::MakeDamagedAlbum(album);
+    std::fstream(album, std::ios::in | std::ios::out | std::ios::binary).seekp(100).write("\0\0\0\0\0\0\0\0", 8);
+  };
+  auto headerOnly = [](const fs::path& album) {
+    testalbums::MakeSoundAlbum(album);
+    fs::resize_file(album, 100);
+  };
+  struct Case {
+    std::string standIn;  // empty: no sqlite3 on the search path at all
+    std::function<void(const fs::path&)> make;
+    std::string words;
+  };
+  for (const Case& c : std::vector<Case>{
+           {dump + "/usr/bin/sqlite3 \"$@\"; kill -KILL $$; fi; " + real, testalbums::MakeDamagedAlbum,
+            "Dumping the album failed: sqlite3 was stopped (Killed)"},
+           {dump + real + "; fi; /usr/bin/sqlite3 \"$@\"; kill -KILL $$", testalbums::MakeDamagedAlbum,
+            "Building the new album failed: sqlite3 was stopped (Killed)"},
+           {"", testalbums::MakeDamagedAlbum, "Dumping the album failed: sqlite3 could not be run"},
+           {dump + real + "; fi; exec /usr/bin/sqlite3 -cmd 'PRAGMA query_only = 1' \"$@\"",
+            testalbums::MakeDamagedAlbum, "Building the new album failed: attempt to write a readonly database"},
+           {dump + real + "; fi; exec /usr/bin/sqlite3 -cmd 'PRAGMA max_page_count = 4' \"$@\"",
+            testalbums::MakeDamagedAlbum, "Building the new album failed: database or disk is full"},
+           {real, pageOneDamaged, "No data could be recovered from the album"},
+           {real, headerOnly, "No data could be recovered from the album"}}) {
+    ScratchFolder here;
+    const fs::path album = here / "a.qva";
+    c.make(album);
+    const std::string bytes = FileBytes(album);
+    auto window = Load(album);
+    Choose(here / "out.qva");
+    if (c.standIn.empty()) {
+      setenv("PATH", here.Path().c_str(), 1);
+    } else {
+      StandIn(c.standIn);
+    }
+    ExpectFailedRepair(*window, c.words);
+    EXPECT_EQ(FileBytes(album), bytes);
+    setenv("PATH", path.c_str(), 1);
+  }
+}
+
+TEST_F(Repair, AFailureOfThisMachineEndsOnlyThisRepair) {
+  const fs::path album = folder / "a.qva";
+  testalbums::MakeDamagedAlbum(album);
+  const std::string bytes = FileBytes(album);
+  auto window = Load(album);
+  const fs::path temporary = fw::ProcessTemporaryFolder();
+
+  // The temporary folder was removed from under the running tool.
+  fs::remove_all(temporary);
+  Choose(folder / "out.qva");
+  ExpectFailedRepair(*window, "Could not make a temporary folder: No such file or directory");
+  fs::create_directory(temporary);
+  fs::permissions(temporary, fs::perms::owner_all);
+
+  // The cleaned dump cannot be written (a file-size limit of this process only: the
+  // stand-in lifts it for sqlite3).
+  StandIn("ulimit -f unlimited; exec /usr/bin/sqlite3 \"$@\"");
+  rlimit before{};
+  getrlimit(RLIMIT_FSIZE, &before);
+  rlimit small = before;
+  small.rlim_cur = 4096;
+  setrlimit(RLIMIT_FSIZE, &small);
+  signal(SIGXFSZ, SIG_IGN);
+  Choose(folder / "out.qva");
+  ExpectFailedRepair(*window, "Could not write the cleaned dump: File too large");
+  setrlimit(RLIMIT_FSIZE, &before);
+  signal(SIGXFSZ, SIG_DFL);
+  EXPECT_EQ(FileBytes(album), bytes);
+}
+
+TEST_F(Repair, AFileThatCannotBeReplacedStopsTheRepairBeforeTheDump) {
+  const fs::path album = folder / "a.qva";
+  testalbums::MakeDamagedAlbum(album);
+  const std::string bytes = FileBytes(album);
+  auto window = Load(album);
+  // A folder with a file in it stands at the chosen place; a file stands in a folder that
+  // may not be changed (root may change it: that case then stays out).
+  fs::create_directories(folder / "a folder.qva");
+  std::ofstream(folder / "a folder.qva" / "inside") << "x";
+  fs::create_directories(folder / "locked");
+  testalbums::MakeSoundAlbum(folder / "locked" / "old.qva");
+  fs::permissions(folder / "locked", fs::perms::owner_read | fs::perms::owner_exec);
+  std::vector<std::pair<fs::path, std::string>> cases = {{folder / "a folder.qva", "Directory not empty"}};
+  if (geteuid() != 0) cases.emplace_back(folder / "locked" / "old.qva", "Permission denied");
+  StandIn("echo called >> " + testalbums::ShellQuote((folder / "calls").native()) + "; exec /usr/bin/sqlite3 \"$@\"");
+  for (const auto& [place, why] : cases) {
+    const testalbums::FolderSnapshot before(place.parent_path());
+    Choose(place);
+    ExpectFailedRepair(*window, "Could not replace the file at the chosen place: " + why);
+    EXPECT_EQ(testalbums::FolderSnapshot(place.parent_path()), before);
+  }
+  fs::permissions(folder / "locked", fs::perms::owner_all);
+  EXPECT_FALSE(fs::exists(folder / "calls")) << "sqlite3 was run";
+  EXPECT_EQ(FileBytes(album), bytes);
+}
+
+
+TEST_F(Repair, ARebuildThatFillsTheDiskIsAFailedRepair) {
+  // The temporary folder and the output share one small disk, as they often do: sqlite3's
+  // messages must still be kept once the rebuild has filled it. The disk is a tmpfs in a
+  // mount namespace of this test's own (root only).
+  if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+    GTEST_SKIP() << "no mount namespace of its own: " << std::strerror(errno);
+  }
+  const fs::path album = folder / "a.qva";
+  testalbums::RunSqlite3(album.native(), "CREATE TABLE t(x); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
+                                         "FROM n LIMIT 20000) INSERT INTO t SELECT printf('%0100d', i) FROM n");
+  const std::string bytes = FileBytes(album);
+  // Room for the dump and its cleaned copy, not for the new album besides the copy.
+  const std::size_t dump = testalbums::RunSqlite3(album.native(), ".dump").size();
+  struct Mounted {
+    fs::path at;
+    ~Mounted() { ::umount2(at.c_str(), MNT_DETACH); }
+  };
+  const fs::path disk = folder / "disk";
+  fs::create_directory(disk);
+  const std::string size = "size=" + std::to_string(2 * dump + (256 << 10));
+  ASSERT_EQ(::mount("tmpfs", disk.c_str(), "tmpfs", 0, size.c_str()), 0) << std::strerror(errno);
+  Mounted small{disk};
+  fs::create_directory(disk / "tmp");
+  ASSERT_EQ(::mount((disk / "tmp").c_str(), fw::ProcessTemporaryFolder().c_str(), nullptr, MS_BIND, nullptr), 0);
+  Mounted temporary{fw::ProcessTemporaryFolder()};
+  auto window = Load(album);
+  Choose(disk / "out.qva");
+  ExpectFailedRepair(*window, "Building the new album failed: database or disk is full");
+  EXPECT_TRUE(testalbums::FolderListing(disk / "tmp").empty());
+  EXPECT_EQ(FileBytes(album), bytes);
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ class CleanedDump : public ::testing::Test {
     const auto rawPath = folder / "raw.sql";
     const auto cleanPath = folder / "dump_clean.sql";
     std::ofstream(rawPath, std::ios::binary) << raw;
-    const bool errors = CopyCleanedDump(fw::FolderItem::Make(rawPath), fw::FolderItem::Make(cleanPath));
+    const bool errors = CopyCleanedDump(fw::FolderItem::Make(rawPath), fw::FolderItem::Make(cleanPath)).closedWithErrors;
     if (hadErrors) *hadErrors = errors;
     return testalbums::FileBytes(cleanPath);
   }
