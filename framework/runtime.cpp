@@ -9,6 +9,7 @@
 
 #include "framework/application.h"
 #include "framework/event_dispatch.h"
+#include "framework/quit_signals.h"
 #include "framework/window.h"
 
 namespace fw::runtime {
@@ -77,6 +78,7 @@ int RunEventLoop() {
       DispatchEvent([&] { app->Raise(AppEvent::OpenDocument, {FolderItem::Make(std::filesystem::path(name))}); });
     }
   });
+  const QuitOnSignals quitOnSignals;  // a kill, Ctrl+C or a hang-up quits as File ▸ Quit does
   Current().loopStatus = QApplication::exec();
   return Current().loopStatus;
 }

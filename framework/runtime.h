@@ -26,7 +26,8 @@ void SetUpExceptionHandling();
 void CompleteInitialisation(Routine lateHook);
 /// Runs the event loop until a quit: first the application's Open event, then its
 /// OpenDocument event for each file named on the command line (a relative name is taken
-/// from the current folder), one by one. Returns the loop's status.
+/// from the current folder), one by one. Returns the loop's status. Meanwhile SIGTERM,
+/// SIGINT and SIGHUP quit with 128 + the signal's number (see QuitOnSignals).
 int RunEventLoop();
 /// Runs `program`'s finalisers, then the framework's own (which close the windows still
 /// open). A finaliser that throws does not stop the others.

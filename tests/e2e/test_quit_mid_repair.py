@@ -3,15 +3,16 @@
 A stand-in `sqlite3` stands first on the program's PATH: asked for a dump, it starts
 `sleep 60` in the background, writes its own process id and the sleep's into a file and
 waits for the sleep (a dump that does not end on its own); asked anything else, it hands
-over to the real sqlite3. Twice, once per way of quitting:
+over to the real sqlite3. Three times, once per way of quitting:
 - starts the real program with a damaged album on its command line, its own TMPDIR;
 - presses "Try to Repair" in the album's window and accepts the save dialog's suggestion
   ("<album stem>_repaired.qva" in the album's folder) with its "Repair" button;
 - once the stand-in runs and the "Repair Status:" line reads "Dumping Contents... ":
   a) presses the window's "Quit" button, or
-  b) closes the album's window as a window manager does (WM_DELETE_WINDOW);
-- the program ends with status 0 (a time-out far below the sleep's 60 s catches a program
-  that waits for the dump);
+  b) closes the album's window as a window manager does (WM_DELETE_WINDOW), or
+  c) sends the program SIGTERM, as `kill` and the end of a session do;
+- the program ends with status 0, or 143 (128 + SIGTERM) for the signal (a time-out far
+  below the sleep's 60 s catches a program that waits for the dump);
 - both recorded processes are gone (or zombies waiting for their parent);
 - the program's TMPDIR is empty, the album is byte for byte as before, and the album's
   folder holds nothing else: no output album (the rebuild never started).
@@ -23,6 +24,7 @@ import ctypes
 import ctypes.util
 import os
 import shutil
+import signal
 import sys
 import tempfile
 
@@ -39,7 +41,7 @@ EXIT_TIMEOUT = 15
 STAND_IN = """#!/bin/sh
 # Stand-in for sqlite3 in an end-to-end test: a dump that never ends on its own.
 printf '%s\\n' "$*" >> {calls}
-if [ "$2" = ".dump" ]; then
+if [ "$3" = ".dump" ]; then
   sleep 60 &
   echo "$$ $!" > {pids}.new
   mv {pids}.new {pids}
@@ -189,10 +191,13 @@ def quit_mid_repair(binary, real_sqlite, how):
                 # dozen and more requests, each waiting for one of the program's pauses).
                 assert d.Atspi.Action.do_action(quit_button, press_quit), \
                     "the press on 'Quit' was refused"
-            else:
+            elif how == "close":
                 close_window(x_window)
-            app.expect_exit(0, timeout=EXIT_TIMEOUT)
-            print(f"{how}: the program ended with status 0")
+            else:
+                os.kill(app.process.pid, signal.SIGTERM)
+            status = 128 + signal.SIGTERM if how == "term" else 0
+            app.expect_exit(status, timeout=EXIT_TIMEOUT)
+            print(f"{how}: the program ended with status {status}")
 
             print(f"{how}: the stand-in's processes {pids} afterwards: "
                   f"{[process_state(pid) or 'gone' for pid in pids]}")
@@ -224,7 +229,7 @@ def main():
     binary = sys.argv[1]
     real_sqlite = shutil.which("sqlite3")
     assert real_sqlite, "no sqlite3 on PATH"
-    for how in ("quit", "close"):
+    for how in ("quit", "close", "term"):
         quit_mid_repair(binary, real_sqlite, how)
     print("ok")
 
