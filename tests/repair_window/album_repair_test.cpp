@@ -455,6 +455,10 @@ TEST_F(Repair, AStepThatCouldNotFinishIsAFailedRepair) {
     testalbums::MakeSoundAlbum(album);
     fs::resize_file(album, 100);
   };
+  auto onlyPageDamaged = [](const fs::path& album) {  // the table's one page is page 2
+    testalbums::RunSqlite3(album.native(), "CREATE TABLE t(x); INSERT INTO t VALUES('a row')");
+    std::fstream(album, std::ios::in | std::ios::out | std::ios::binary).seekp(4096).write("ZZZZZZZZ", 8);
+  };
   struct Case {
     std::string standIn;  // empty: no sqlite3 on the search path at all
     std::function<void(const fs::path&)> make;
@@ -471,7 +475,8 @@ TEST_F(Repair, AStepThatCouldNotFinishIsAFailedRepair) {
            {dump + real + "; fi; exec /usr/bin/sqlite3 -cmd 'PRAGMA max_page_count = 4' \"$@\"",
             testalbums::MakeDamagedAlbum, "Building the new album failed: database or disk is full"},
            {real, pageOneDamaged, "No data could be recovered from the album"},
-           {real, headerOnly, "No data could be recovered from the album"}}) {
+           {real, headerOnly, "No data could be recovered from the album"},
+           {real, onlyPageDamaged, "No data could be recovered from the album"}}) {
     ScratchFolder here;
     const fs::path album = here / "a.qva";
     c.make(album);
