@@ -115,11 +115,12 @@ bool FolderItem::Delete() const {
 
 bool FolderItem::Delete(std::error_code& error) const {
   struct stat st;
-  const bool deleted = ::lstat(path_.c_str(), &st) == 0 &&
-                       (S_ISDIR(st.st_mode) ? ::rmdir(path_.c_str())
-                                            : ::unlink(path_.c_str())) == 0;  // a symbolic link itself, never its target
-  error = deleted ? std::error_code() : std::error_code(errno, std::generic_category());
-  return deleted;
+  int result = ::lstat(path_.c_str(), &st);
+  if (result == 0) {
+    result = S_ISDIR(st.st_mode) ? ::rmdir(path_.c_str()) : ::unlink(path_.c_str());  // a link itself, never its target
+  }
+  error = result == 0 ? std::error_code() : std::error_code(errno, std::generic_category());
+  return result == 0;
 }
 
 bool SameFile(const FolderItem& a, const FolderItem& b) {
