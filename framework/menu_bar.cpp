@@ -24,7 +24,10 @@ void AddItems(QMenu* menu, const MenuItem& parent) {
     action->setObjectName(QString::fromStdString(item->Name()));
     action->setVisible(item->Visible());
     action->setShortcut(QKeySequence(QString::fromStdString(NativeShortcut(item->Shortcut()))));
-    action->setShortcutContext(Qt::ApplicationShortcut);
+    // Every window carries its own copy of the menu bar, so the key is bound to the window
+    // that shows it: as an application-wide key, two windows would give Qt the same key
+    // twice, and Qt answers such a key with nothing but a warning.
+    action->setShortcutContext(Qt::WindowShortcut);
     if (dynamic_cast<const QuitMenuItem*>(item.get()) != nullptr) action->setMenuRole(QAction::QuitRole);
     QObject::connect(action, &QAction::triggered, action, [item] { DispatchEvent([item] { item->Chosen(); }); });
   }

@@ -288,6 +288,13 @@ def key(*names):
     subprocess.run(["xdotool", "key", "--delay", "50", *names], check=True, timeout=60)
 
 
+def click(acc):
+    """Clicks the middle of acc with the left mouse button (xdotool), as a person does."""
+    x, y = center(acc)
+    subprocess.run(["xdotool", "mousemove", "--sync", str(x), str(y), "click", "1"],
+                   check=True, timeout=60)
+
+
 def extents(acc):
     """(x, y, width, height) of acc on the screen."""
     rect = Atspi.Component.get_extents(acc, Atspi.CoordType.SCREEN)
