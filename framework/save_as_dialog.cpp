@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QStandardPaths>
 #include <sstream>
 
@@ -28,37 +29,59 @@ QStringList Extensions(const std::string& filter) {
   return result;
 }
 
-/// The Qt save dialog, but a name confirmed without one of the offered extensions gets
-/// the first of them before the dialog goes on. Qt's own default suffix is added only to a
-/// name without any dot, so "Album v1.2" or "notes.txt" would come back without the
-/// extension; and the name has to be complete before the dialog looks at it, so that it
-/// asks whether to replace the file that will really be written.
+/// The Qt save dialog, but the name field is read literally, as one file name. Qt's own
+/// dialog reads double quotes in it as a list of files ("a" "b") and would choose the
+/// quoted part of a name such as `Trip "Paris" 2024.qva`; so this dialog decides on the
+/// name itself, with Qt's question before a file already there is replaced.
+///
+/// A name confirmed without one of the offered extensions gets the first of them before
+/// that question, so that it asks about the file that will really be written. (Qt's own
+/// default suffix is added only to a name without any dot: "Album v1.2" or "notes.txt"
+/// would come back without the extension.)
 class SaveFileDialog final : public QFileDialog {
  public:
   explicit SaveFileDialog(QStringList extensions) : extensions_(std::move(extensions)) {}
 
+  /// The file confirmed; empty until the dialog is accepted.
+  const QString& Chosen() const { return chosen_; }
+
   void accept() override {
-    CompleteTypedName();
-    QFileDialog::accept();
+    auto* field = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    if (field == nullptr) {  // a dialog without Qt's name field: its own reading is all there is
+      QFileDialog::accept();
+      if (result() == QDialog::Accepted && !selectedFiles().isEmpty()) chosen_ = selectedFiles().front();
+      return;
+    }
+    const QString typed = field->text();
+    if (typed.trimmed().isEmpty()) return;  // no name yet
+    const QString path = directory().absoluteFilePath(typed);
+    if (QFileInfo(path).isDir()) {  // a folder's name (or ".."): the dialog opens it
+      setDirectory(path);
+      field->clear();
+      return;
+    }
+    const QString file = WithExtension(path);
+    if (QFileInfo::exists(file) &&
+        QMessageBox::warning(this, windowTitle(),
+                             tr("%1 already exists.\nDo you want to replace it?").arg(QFileInfo(file).fileName()),
+                             QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes) {
+      return;
+    }
+    chosen_ = file;
+    QDialog::accept();
   }
 
  private:
-  void CompleteTypedName() {
-    if (extensions_.isEmpty()) return;
-    // The dialog's name field; without it, the default suffix is all there is.
-    auto* field = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-    if (field == nullptr) return;
-    const QString typed = field->text();
-    if (typed.trimmed().isEmpty()) return;
-    if (QFileInfo(directory().absoluteFilePath(typed)).isDir()) return;  // the dialog opens it
-    const QString name = QFileInfo(typed).fileName();
+  QString WithExtension(const QString& path) const {
+    const QString name = QFileInfo(path).fileName();
     for (const QString& extension : extensions_) {
-      if (name.endsWith(u'.' + extension, Qt::CaseInsensitive)) return;
+      if (name.endsWith(u'.' + extension, Qt::CaseInsensitive)) return path;
     }
-    field->setText(typed + u'.' + extensions_.front());
+    return extensions_.isEmpty() ? path : path + u'.' + extensions_.front();
   }
 
   QStringList extensions_;  // without their dots
+  QString chosen_;          // the file confirmed, or empty
 };
 
 }  // namespace
@@ -97,8 +120,8 @@ FolderItemPtr SaveAsDialog::RunNativeDialog() {
   }
   if (!SuggestedFileName.empty()) dialog.selectFile(QString::fromStdString(SuggestedFileName));
 
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return nullptr;
-  return FolderItem::Make(std::filesystem::path(QFile::encodeName(dialog.selectedFiles().front()).toStdString()));
+  if (dialog.exec() != QDialog::Accepted || dialog.Chosen().isEmpty()) return nullptr;
+  return FolderItem::Make(std::filesystem::path(QFile::encodeName(dialog.Chosen()).toStdString()));
 }
 
 FolderItemPtr SpecialFolder::Documents() {

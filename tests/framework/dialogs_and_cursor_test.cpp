@@ -456,6 +456,32 @@ INSTANTIATE_TEST_SUITE_P(
       return name;
     });
 
+TEST_F(SaveAsDialogTest, NameFieldIsOneFileNameTakenLiterallySuggestedOrTyped) {
+  // Beside the names: an album that Qt's own reading of quotes as a list of files picks.
+  const fs::path decoy = albums_ / "Paris.qva";
+  WriteFile(decoy, "another album");
+  for (const std::string name : {"Trip \"Paris\" 2024_repaired.qva", "Trip \"Paris\"", "$HOME `date`; rm ~ \"x\".qva",
+                                  "F\u00eate \u00ab\"\u00e9t\u00e9\"\u00bb \u65c5.qva"}) {
+    for (const bool typed : {false, true}) {
+      SCOPED_TRACE((typed ? "typed: " : "suggested: ") + name);
+      fw::SaveAsDialog dialog;
+      dialog.InitialDirectory = Item(albums_);
+      dialog.Filter = ".qva";
+      if (!typed) dialog.SuggestedFileName = name;
+      ModalDriver driver;  // a question about replacing a file would be a failure
+      driver.Then<QFileDialog>([&](QFileDialog& d) {
+        if (typed) TypeName(d, QString::fromStdString(name));
+        Confirm(d);
+      });
+      fw::FolderItemPtr chosen = dialog.RunNativeDialog();
+      ASSERT_NE(chosen, nullptr);
+      EXPECT_EQ(chosen->NativePath(), albums_ / (name.ends_with(".qva") ? name : name + ".qva"));
+    }
+  }
+  EXPECT_EQ(ReadFile(decoy), "another album");
+  EXPECT_EQ(Listing(albums_), std::vector<std::string>{"Paris.qva"});
+}
+
 TEST_F(SaveAsDialogTest, CancelGivesNil) {
   fw::SaveAsDialog dialog;
   dialog.InitialDirectory = Item(albums_);
