@@ -257,6 +257,7 @@ void Window::AcceptFileDrop(const std::string& typeName) {
 
 std::vector<FolderItemPtr> Window::AcceptableFiles(const std::vector<std::string>& localPaths) const {
   std::vector<FolderItemPtr> files;
+  if (dropsRefused_) return files;
   for (const std::string& path : localPaths) {
     const auto file = FolderItem::Make(std::filesystem::path(path));
     for (const std::string& typeName : dropTypes_) {

@@ -102,8 +102,13 @@ class Window : public PropertyObject, public std::enable_shared_from_this<Window
   /// called `typeName`: a drag is taken only when it carries a local file whose extension
   /// is one of that type's, in any letter case; any other drag is refused at once.
   void AcceptFileDrop(const std::string& typeName);
-  /// The files of a drag that this window accepts, in the drag's order.
+  /// The files of a drag that this window accepts, in the drag's order; none while drops
+  /// are refused.
   std::vector<FolderItemPtr> AcceptableFiles(const std::vector<std::string>& localPaths) const;
+  /// While drops are refused, the window declines every drag as it enters, whatever it
+  /// carries, so that the drag's source sees the decline (a busy window takes no drop).
+  bool DropsRefused() const noexcept { return dropsRefused_; }
+  void SetDropsRefused(bool refused) noexcept { dropsRefused_ = refused; }
 
   /// True when the window's class answers `event`.
   bool AnswersEvent(WindowEvent event) const;
@@ -139,6 +144,7 @@ class Window : public PropertyObject, public std::enable_shared_from_this<Window
   QSize maximum_{QWIDGETSIZE_MAX_VALUE, QWIDGETSIZE_MAX_VALUE};
   bool opened_ = false;          // Open has been raised
   std::vector<std::string> dropTypes_;  // names of the document types accepted by drops
+  bool dropsRefused_ = false;           // every drag is declined while true
   bool hasCloseButton_ = true, hasMinimizeButton_ = false, hasMaximizeButton_ = false, resizeable_ = true;
   static constexpr int QWIDGETSIZE_MAX_VALUE = (1 << 24) - 1;
 };

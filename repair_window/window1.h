@@ -41,7 +41,8 @@ class Window1 : public fw::Window {
   std::shared_ptr<fw::TextArea> txtStatus() const;
 
  public:
-  /// "Try to Repair": runs the repair, then makes the button usable and the cursor normal.
+  /// "Try to Repair": runs the repair, with drops on the window declined meanwhile, then
+  /// makes the button usable and the cursor normal.
   virtual void cmdRepair_Action(fw::PushButton& button);
   /// "Quit": quits the application with exit code 0.
   virtual void PushButton1_Action(fw::PushButton& button);
@@ -73,5 +74,4 @@ class Window1 : public fw::Window {
 
   fw::FolderItemPtr pDest;    // the output album: the default beside the album, or the file chosen last
   fw::FolderItemPtr pSource;  // the album the window holds; nil until one is given
-  bool pRepairRunning = false;  // true while cmdRepair_Action runs the repair
 };

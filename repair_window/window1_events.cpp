@@ -2,6 +2,8 @@
 // the Repair button's bracket around the repair, and the two ways to quit.
 #include <string>
 
+#include <QScopeGuard>
+
 #include "framework/application.h"
 #include "repair_window/window1.h"
 #include "shell/file_types.h"
@@ -16,9 +18,6 @@ void Window1::Event_Open() {
 void Window1::Event_Close() { fw::RequireApplication()->Quit(0); }
 
 void Window1::Event_DropObject(std::shared_ptr<fw::DragItem> obj, std::int64_t) {
-  // A repair that waits for sqlite3 keeps its album and output; a drop meanwhile would
-  // only muddle what the window shows, so it is ignored until the repair ends.
-  if (pRepairRunning) return;
   if (!obj->FolderItemAvailable()) return;
   Action_Init(obj->FolderItem());
 }
@@ -27,11 +26,10 @@ void Window1::cmdRepair_Action(fw::PushButton&) {
   // The window may be closed while the repair waits; it must outlive the repair.
   std::shared_ptr<fw::Window> keepAlive = shared_from_this();
   {
-    pRepairRunning = true;
-    struct Running {
-      bool& flag;
-      ~Running() { flag = false; }
-    } running{pRepairRunning};
+    // A repair that waits for sqlite3 keeps its album and output; a drop meanwhile would
+    // only muddle what the window shows, so the window declines drags until it ends.
+    const auto takeDropsAgain = qScopeGuard([this, before = DropsRefused()] { SetDropsRefused(before); });
+    SetDropsRefused(true);
     Action_Repair();
   }
   cmdRepair()->SetEnabled(true);

@@ -116,23 +116,32 @@ TEST_F(WindowEvents, AfterEveryEndingTheButtonIsUsableAndTheCursorNormal) {
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-TEST_F(WindowEvents, DropWhileARepairWaitsIsIgnored) {
+TEST_F(WindowEvents, DropWhileARepairWaitsIsRefusedInTheDragOnThatWindowOnly) {
   testalbums::MakeDamagedAlbum(folder / "a.qva");
   testalbums::MakeSoundAlbum(folder / "b.qva", 2);
+  const std::string bytesA = testalbums::FileBytes(folder / "a.qva"), bytesB = testalbums::FileBytes(folder / "b.qva");
   auto window = Open();
+  auto other = Open();
   window->Action_Init(fw::FolderItem::Make(folder / "a.qva"));
   person->answers.push_back([&](const fw::SaveAsDialog&) { return fw::FolderItem::Make(folder / "out.qva"); });
-  bool dropTaken = true;
+  bool takenHere = true, takenThere = false;
   std::unique_ptr<QMimeData> data(Files({folder / "b.qva"}));
-  QTimer::singleShot(0, [&] { dropTaken = Drop(*window, *data) && Window1Probe::Source(*window)->NativePath() != folder / "a.qva"; });
+  QTimer::singleShot(0, [&] {
+    takenHere = Drop(*window, *data);
+    takenThere = Drop(*other, *data);
+  });
   Window1Probe::RepairButton(*window)->Press();
-  EXPECT_FALSE(dropTaken);
+  EXPECT_FALSE(takenHere);  // refused as the drag enters: its source sees the decline
+  EXPECT_TRUE(takenThere);
+  EXPECT_EQ(Window1Probe::Source(*other)->NativePath(), folder / "b.qva");
   EXPECT_EQ(Window1Probe::Source(*window)->NativePath(), folder / "a.qva");
   EXPECT_EQ(Window1Probe::Dest(*window)->NativePath(), folder / "out.qva");
   EXPECT_EQ(Window1Probe::RepairLine(*window), "Album Database Structure Repaired");
   // Once the repair is over, drops are taken again.
   EXPECT_TRUE(Drop(*window, *data));
   EXPECT_EQ(Window1Probe::Source(*window)->NativePath(), folder / "b.qva");
+  EXPECT_EQ(testalbums::FileBytes(folder / "a.qva"), bytesA);
+  EXPECT_EQ(testalbums::FileBytes(folder / "b.qva"), bytesB);
 }
 
 TEST_F(WindowEvents, QuitButtonAndCloseBoxQuitTheApplication) {
