@@ -5,8 +5,6 @@
 
 #include "framework/rect_control.h"
 
-class QLabel;
-
 namespace fw {
 
 class Label : public RectControl {
@@ -17,7 +15,6 @@ class Label : public RectControl {
 
  private:
   void ApplyAlignment();
-  QLabel* label_;      // owned by the window's content widget
   int alignment_ = 0;  // 0 default (left), 1 left, 2 centre, 3 right
 };
 

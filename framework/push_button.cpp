@@ -7,36 +7,38 @@
 
 namespace fw {
 
-PushButton::PushButton(Window& window)
-    : RectControl(window, new QPushButton), button_(static_cast<QPushButton*>(Widget())) {
-  button_->setAutoDefault(false);
-  QObject::connect(button_, &QPushButton::clicked, button_, [this] {
+PushButton::PushButton(Window& window) : RectControl(window, new QPushButton) {
+  QPushButton* button = WidgetAs<QPushButton>();
+  button->setAutoDefault(false);
+  // The connection lives as long as the widget, which goes with this control.
+  QObject::connect(button, &QPushButton::clicked, button, [this] {
     if (!action_) return;
     // The handler runs from a copy: it may set another action, which must not destroy
     // the one that is running.
     DispatchEvent([this, action = action_] { action(*this); });
   });
   DefineProperty("Caption", [this](const Value& v) { SetCaption(AsText(v, "Caption")); });
-  DefineProperty("Default", [this](const Value& v) { button_->setDefault(AsBool(v, "Default")); });
+  DefineWidgetProperty<QPushButton>("Default", [](QPushButton& b, const Value& v) { b.setDefault(AsBool(v, "Default")); });
   DefineProperty("Cancel");
   DefineProperty("MacButtonStyle");
 }
 
 std::string PushButton::Caption() const {
   RequireMainThread();
-  return button_->text().toStdString();
+  const QPushButton* button = WidgetAs<QPushButton>();
+  return button ? button->text().toStdString() : std::string();
 }
 
 void PushButton::SetCaption(const std::string& caption) {
   RequireMainThread();
-  button_->setText(QString::fromStdString(caption));
+  if (QPushButton* button = WidgetAs<QPushButton>()) button->setText(QString::fromStdString(caption));
 }
 
 void PushButton::SetAction(ActionHandler handler) { action_ = std::move(handler); }
 
 void PushButton::Press() {
   RequireMainThread();
-  button_->click();
+  if (QPushButton* button = WidgetAs<QPushButton>()) button->click();
 }
 
 }  // namespace fw

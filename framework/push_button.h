@@ -7,8 +7,6 @@
 
 #include "framework/rect_control.h"
 
-class QPushButton;
-
 namespace fw {
 
 class PushButton : public RectControl {
@@ -25,7 +23,6 @@ class PushButton : public RectControl {
   void Press();
 
  private:
-  QPushButton* button_;  // owned by the window's content widget
   ActionHandler action_;
 };
 

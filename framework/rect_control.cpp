@@ -11,14 +11,14 @@
 namespace fw {
 
 RectControl::RectControl(Window& window, QWidget* widget)
-    : window_(window), widget_(widget), content_(window.ContentSize()) {
+    : widget_(widget), content_(window.ContentSize()) {
   RequireMainThread();
   widget_->setParent(window.ContentWidget());
   ChangeFont([](QFont& f) { f.setPixelSize(kStandardFontPixels); });
   widget_->show();
   DefineProperty("Name", [this](const Value& v) {
     name_ = AsText(v, "Name");
-    widget_->setObjectName(QString::fromStdString(name_));
+    if (widget_) widget_->setObjectName(QString::fromStdString(name_));
   });
   DefineProperty("Left", [this](const Value& v) { rect_.moveLeft(static_cast<int>(AsInt(v, "Left"))); ApplyGeometry(); });
   DefineProperty("Top", [this](const Value& v) { rect_.moveTop(static_cast<int>(AsInt(v, "Top"))); ApplyGeometry(); });
@@ -29,10 +29,10 @@ RectControl::RectControl(Window& window, QWidget* widget)
   DefineProperty("LockRight", [this](const Value& v) { lockRight_ = AsBool(v, "LockRight"); });
   DefineProperty("LockBottom", [this](const Value& v) { lockBottom_ = AsBool(v, "LockBottom"); });
   DefineProperty("Enabled", [this](const Value& v) { SetEnabled(AsBool(v, "Enabled")); });
-  DefineProperty("Visible", [this](const Value& v) { widget_->setVisible(AsBool(v, "Visible")); });
-  DefineProperty("Tooltip", [this](const Value& v) { widget_->setToolTip(QString::fromStdString(AsText(v, "Tooltip"))); });
-  DefineProperty("TabStop", [this](const Value& v) {
-    if (!AsBool(v, "TabStop")) widget_->setFocusPolicy(Qt::NoFocus);
+  DefineWidgetProperty<QWidget>("Visible", [](QWidget& w, const Value& v) { w.setVisible(AsBool(v, "Visible")); });
+  DefineWidgetProperty<QWidget>("Tooltip", [](QWidget& w, const Value& v) { w.setToolTip(QString::fromStdString(AsText(v, "Tooltip"))); });
+  DefineWidgetProperty<QWidget>("TabStop", [](QWidget& w, const Value& v) {
+    if (!AsBool(v, "TabStop")) w.setFocusPolicy(Qt::NoFocus);
   });
   DefineProperty("FontName", [this](const Value& v) {
     const std::string& family = AsText(v, "FontName");
@@ -52,7 +52,7 @@ RectControl::RectControl(Window& window, QWidget* widget)
   }
 }
 
-RectControl::~RectControl() = default;
+RectControl::~RectControl() { delete widget_.data(); }
 
 bool RectControl::Enabled() const {
   RequireMainThread();

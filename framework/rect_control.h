@@ -1,6 +1,11 @@
 // RectControl: the base of every control that sits in a window at a rectangle of its
-// own. It owns nothing of the widget's life (the window's content widget does) and keeps
-// the control's distance to the window edges it is locked to while the window resizes.
+// own. It keeps the control's distance to the window edges it is locked to while the
+// window resizes.
+//
+// A control and its Qt widget share one life: the control deletes its widget when it goes
+// (a control replaced in its window leaves nothing behind), and the window deletes the
+// widgets of the controls that outlive it. The control reaches its widget only through a
+// guarded pointer, so a control kept after its window does nothing and reads as empty.
 #pragma once
 
 #include <functional>
@@ -55,6 +60,18 @@ class RectControl : public PropertyObject {
   /// to all controls. Subclasses define their own properties in their constructors.
   RectControl(Window& window, QWidget* widget);
 
+  /// The widget as the class that the subclass made it, or nullptr once it is gone.
+  template <class W>
+  W* WidgetAs() const { return static_cast<W*>(widget_.data()); }
+  /// Defines property `name`, whose setter acts on the widget as a `W`; once the widget is
+  /// gone, a value set is only kept.
+  template <class W>
+  void DefineWidgetProperty(std::string name, std::function<void(W&, const Value&)> set) {
+    DefineProperty(std::move(name), [this, set = std::move(set)](const Value& v) {
+      if (W* widget = WidgetAs<W>()) set(*widget, v);
+    });
+  }
+
  private:
   friend class Window;
   /// Moves and sizes the control for a content area that is now `content`, keeping the
@@ -63,8 +80,7 @@ class RectControl : public PropertyObject {
   void ApplyGeometry();
   void ChangeFont(const std::function<void(QFont&)>& change);
 
-  Window& window_;
-  QPointer<QWidget> widget_;
+  QPointer<QWidget> widget_;  // deleted with the control, or null once the window deleted it
   std::string name_;
   QRect rect_;         // wanted rectangle; may be wider than the widget can show
   QSize content_;      // content size for which rect_ holds

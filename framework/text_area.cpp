@@ -8,33 +8,35 @@ namespace fw {
 
 namespace {
 
-void SetPaletteColor(QWidget* widget, QPalette::ColorRole role, Color color) {
-  QPalette palette = widget->palette();
+void SetPaletteColor(QWidget& widget, QPalette::ColorRole role, Color color) {
+  QPalette palette = widget.palette();
   palette.setColor(role, QColor::fromRgb(color.rgb));
-  widget->setPalette(palette);
+  widget.setPalette(palette);
 }
 
 }  // namespace
 
-TextArea::TextArea(Window& window)
-    : RectControl(window, new QPlainTextEdit), edit_(static_cast<QPlainTextEdit*>(Widget())) {
+TextArea::TextArea(Window& window) : RectControl(window, new QPlainTextEdit) {
+  using Edit = QPlainTextEdit;
   DefineProperty("Text", [this](const Value& v) { SetText(AsText(v, "Text")); });
-  DefineProperty("ReadOnly", [this](const Value& v) { edit_->setReadOnly(AsBool(v, "ReadOnly")); });
-  DefineProperty("Multiline", [this](const Value& v) {
-    edit_->setLineWrapMode(AsBool(v, "Multiline") ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+  DefineWidgetProperty<Edit>("ReadOnly", [](Edit& e, const Value& v) { e.setReadOnly(AsBool(v, "ReadOnly")); });
+  DefineWidgetProperty<Edit>("Multiline", [](Edit& e, const Value& v) {
+    e.setLineWrapMode(AsBool(v, "Multiline") ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
   });
-  DefineProperty("HasBorder", [this](const Value& v) {
-    edit_->setFrameShape(AsBool(v, "HasBorder") ? QFrame::StyledPanel : QFrame::NoFrame);
+  DefineWidgetProperty<Edit>("HasBorder", [](Edit& e, const Value& v) {
+    e.setFrameShape(AsBool(v, "HasBorder") ? QFrame::StyledPanel : QFrame::NoFrame);
   });
-  DefineProperty("HasVerticalScrollbar", [this](const Value& v) {
-    edit_->setVerticalScrollBarPolicy(AsBool(v, "HasVerticalScrollbar") ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+  DefineWidgetProperty<Edit>("HasVerticalScrollbar", [](Edit& e, const Value& v) {
+    e.setVerticalScrollBarPolicy(AsBool(v, "HasVerticalScrollbar") ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
   });
-  DefineProperty("HasHorizontalScrollbar", [this](const Value& v) {
-    edit_->setHorizontalScrollBarPolicy(AsBool(v, "HasHorizontalScrollbar") ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+  DefineWidgetProperty<Edit>("HasHorizontalScrollbar", [](Edit& e, const Value& v) {
+    e.setHorizontalScrollBarPolicy(AsBool(v, "HasHorizontalScrollbar") ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
   });
-  DefineProperty("AllowTabs", [this](const Value& v) { edit_->setTabChangesFocus(!AsBool(v, "AllowTabs")); });
-  DefineProperty("TextColor", [this](const Value& v) { SetPaletteColor(edit_, QPalette::Text, AsColor(v, "TextColor")); });
-  DefineProperty("BackgroundColor", [this](const Value& v) { SetPaletteColor(edit_, QPalette::Base, AsColor(v, "BackgroundColor")); });
+  DefineWidgetProperty<Edit>("AllowTabs", [](Edit& e, const Value& v) { e.setTabChangesFocus(!AsBool(v, "AllowTabs")); });
+  DefineWidgetProperty<Edit>("TextColor", [](Edit& e, const Value& v) { SetPaletteColor(e, QPalette::Text, AsColor(v, "TextColor")); });
+  DefineWidgetProperty<Edit>("BackgroundColor", [](Edit& e, const Value& v) {
+    SetPaletteColor(e, QPalette::Base, AsColor(v, "BackgroundColor"));
+  });
   for (const char* stored : {"AllowStyledText", "AllowSpellChecking", "AllowFocusRing", "HideSelection",
                              "MaximumCharactersAllowed", "Format", "ValidationMask", "DataField", "DataSource",
                              "LineHeight", "LineSpacing", "UnicodeMode", "TextAlignment"}) {
@@ -44,14 +46,18 @@ TextArea::TextArea(Window& window)
 
 std::string TextArea::Text() const {
   RequireMainThread();
-  return edit_->toPlainText().toStdString();
+  const QPlainTextEdit* edit = WidgetAs<QPlainTextEdit>();
+  return edit ? edit->toPlainText().toStdString() : std::string();
 }
 
 void TextArea::SetText(const std::string& text) {
   RequireMainThread();
-  edit_->setPlainText(QString::fromStdString(text));
+  if (QPlainTextEdit* edit = WidgetAs<QPlainTextEdit>()) edit->setPlainText(QString::fromStdString(text));
 }
 
-bool TextArea::ReadOnly() const { return edit_->isReadOnly(); }
+bool TextArea::ReadOnly() const {
+  const QPlainTextEdit* edit = WidgetAs<QPlainTextEdit>();
+  return edit && edit->isReadOnly();
+}
 
 }  // namespace fw

@@ -5,8 +5,6 @@
 
 #include "framework/rect_control.h"
 
-class QPlainTextEdit;
-
 namespace fw {
 
 class TextArea : public RectControl {
@@ -15,9 +13,6 @@ class TextArea : public RectControl {
   std::string Text() const;
   void SetText(const std::string& text);
   bool ReadOnly() const;
-
- private:
-  QPlainTextEdit* edit_;  // owned by the window's content widget
 };
 
 }  // namespace fw

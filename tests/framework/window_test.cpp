@@ -1,8 +1,11 @@
 // Windows and controls of the framework: design values by name, the lock rules that keep
-// controls at their edges, the registry, events answered by class, and the main thread.
+// controls at their edges, the registry, events answered by class, the main thread, and
+// controls that share one life with their widgets.
 #include <QApplication>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QPointer>
+#include <QPushButton>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -12,6 +15,7 @@
 #include "framework/label.h"
 #include "framework/menu_bar.h"
 #include "framework/push_button.h"
+#include "framework/text_area.h"
 #include "framework/window.h"
 
 namespace {
@@ -130,6 +134,36 @@ TEST(FrameworkWindow, ClosedWindowIsReleasedAfterItsCloseEvent) {
   QApplication::processEvents();
   EXPECT_TRUE(weak.expired());
   EXPECT_TRUE(fw::Window::OpenWindows().empty());
+}
+
+TEST(FrameworkControls, ControlReplacedUnderItsNameTakesItsWidgetAlong) {
+  auto window = fw::New<TraceWindow>();
+  int pressed = 0;
+  auto first = window->NewControl<fw::PushButton>();
+  first->SetAction([&](fw::PushButton&) { ++pressed; });
+  window->RegisterControl("button", first);
+  const QPointer<QPushButton> firstWidget = qobject_cast<QPushButton*>(first->Widget());
+  ASSERT_NE(firstWidget, nullptr);
+  first.reset();
+  window->RegisterControl("button", window->NewControl<fw::PushButton>());
+  if (firstWidget) firstWidget->click();  // a button left on the window would reach its freed control
+  EXPECT_EQ(firstWidget, nullptr);
+  EXPECT_EQ(pressed, 0);
+  EXPECT_EQ(window->ContentWidget()->findChildren<QPushButton*>().size(), 1);
+}
+
+TEST(FrameworkControls, ControlsKeptAfterTheirWindowDoNothing) {
+  auto window = fw::New<TraceWindow>();
+  auto label = fw::FindControl<fw::Label>(window.get(), "fixed");
+  auto area = window->NewControl<fw::TextArea>();
+  window.reset();
+  label->SetText("after");
+  area->SetText("after");
+  fw::ApplyDesignValues(*label, {{"Multiline", true}, {"Visible", true}, {"Left", I{5}}, {"Bold", true}});
+  fw::ApplyDesignValues(*area, {{"ReadOnly", true}, {"TextColor", fw::kBlack}});
+  EXPECT_EQ(label->Text(), "");
+  EXPECT_EQ(area->Text(), "");
+  EXPECT_EQ(label->Widget(), nullptr);
 }
 
 TEST(FrameworkMenus, ShortcutTextsBecomeThisPlatformsKeys) {
