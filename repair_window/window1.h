@@ -19,6 +19,9 @@
 
 class Window1 : public fw::Window {
  public:
+  /// Defined beside the class description, so that a program that makes a window always
+  /// has the description registered (see window1.cpp).
+  Window1();
   ~Window1() override;
 
   /// Applies the window's design values.
