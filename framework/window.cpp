@@ -99,8 +99,9 @@ class Window::NativeWindowWidget : public QMainWindow {
   Window& owner_;
 };
 
-Window::Window() : native_(new NativeWindowWidget(*this)) {
-  RequireMainThread();
+Window::Window() {
+  RequireMainThread();  // before any widget is made: Qt widgets belong to the main thread
+  native_ = new NativeWindowWidget(*this);
   native_->setCentralWidget(new ContentArea([this](QSize size) { ContentResized(size); }));
   native_->setAttribute(Qt::WA_DeleteOnClose, false);
 

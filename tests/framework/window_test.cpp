@@ -110,14 +110,18 @@ TEST(FrameworkWindow, RegistryGivesTheObjectRegisteredAndNothingForOtherNames) {
 
 TEST(FrameworkWindow, WindowOperationsRefuseOtherThreads) {
   auto window = fw::New<TraceWindow>();
-  bool refusedTitle = false, refusedText = false;
+  const auto widgetsBefore = QApplication::allWidgets().size();
+  bool refusedTitle = false, refusedText = false, refusedWindow = false;
   std::thread worker([&] {
     try { window->SetTitle("from a worker"); } catch (const fw::ThreadAccessingUIException&) { refusedTitle = true; }
     try { fw::FindControl<fw::Label>(window.get(), "fixed"); } catch (const fw::ThreadAccessingUIException&) { refusedText = true; }
+    try { TraceWindow another; } catch (const fw::ThreadAccessingUIException&) { refusedWindow = true; }
   });
   worker.join();
   EXPECT_TRUE(refusedTitle);
   EXPECT_TRUE(refusedText);
+  EXPECT_TRUE(refusedWindow);
+  EXPECT_EQ(QApplication::allWidgets().size(), widgetsBefore);  // refused before a widget was made
   EXPECT_NE(window->Title(), "from a worker");
 }
 
