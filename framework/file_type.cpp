@@ -77,6 +77,13 @@ bool DocumentTypeRegistry::Matches(const DocumentType& type, const std::string& 
   return false;
 }
 
+const DocumentType* DocumentTypeRegistry::ForFileName(const std::string& fileName) {
+  for (const auto& [name, type] : State().types) {
+    if (Matches(type, fileName)) return &type;
+  }
+  return nullptr;
+}
+
 void DocumentTypeRegistry::SetRegistrationHook(std::function<void(const std::string&)> hook) {
   State().hook = std::move(hook);
 }

@@ -72,6 +72,8 @@ class DocumentTypeRegistry {
   static int RegistrationCount();
   /// True when the file name's extension is one of the type's extensions, in any letter case.
   static bool Matches(const DocumentType& type, const std::string& fileName);
+  /// A registered type that `fileName` matches, or nullptr.
+  static const DocumentType* ForFileName(const std::string& fileName);
 
   /// Test seam: a hook run at the start of each registration; it may throw to inject a fault.
   static void SetRegistrationHook(std::function<void(const std::string& name)> hook);

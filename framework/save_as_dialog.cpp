@@ -8,6 +8,7 @@
 #include <QStandardPaths>
 #include <sstream>
 
+#include "framework/file_type.h"
 #include "framework/interaction.h"
 #include "framework/main_thread.h"
 
@@ -93,7 +94,8 @@ FolderItemPtr SaveAsDialog::ShowModal() {
 
 FolderItemPtr SaveAsDialog::RunNativeDialog() {
   RequireMainThread();
-  const QStringList extensions = Extensions(Filter);
+  const DocumentType* type = DocumentTypeRegistry::Find(Filter);  // a type named stands for its extensions
+  const QStringList extensions = Extensions(type != nullptr ? type->extensions : Filter);
   SaveFileDialog dialog(extensions);
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -115,7 +117,9 @@ FolderItemPtr SaveAsDialog::RunNativeDialog() {
   if (!extensions.isEmpty()) {
     QStringList patterns;
     for (const QString& e : extensions) patterns << QStringLiteral("*.") + e;
-    dialog.setNameFilter(QStringLiteral("Quorvanta albums (%1)").arg(patterns.join(' ')));
+    if (type == nullptr) type = DocumentTypeRegistry::ForFileName(patterns.front().toStdString());
+    const QString list = patterns.join(' ');
+    dialog.setNameFilter(type != nullptr ? QStringLiteral("%1 (%2)").arg(QString::fromStdString(type->name), list) : list);
     dialog.setDefaultSuffix(extensions.front());
   }
   if (!SuggestedFileName.empty()) dialog.selectFile(QString::fromStdString(SuggestedFileName));

@@ -18,8 +18,10 @@ class SaveAsDialog {
   /// The folder shown first; one that is not an existing folder gives the Documents
   /// folder, or the home folder when that is missing too.
   FolderItemPtr InitialDirectory;
-  /// Extensions of the files offered, e.g. ".qva" or ".qva;.db"; a name typed without
-  /// one of them gets the first.
+  /// The files offered: the name of a registered document type, or extensions such as
+  /// ".qva" or ".qva;.db". A name typed without one of the extensions gets the first. The
+  /// filter is shown under the name of the document type (the one named, or the one the
+  /// first extension belongs to); without one, as its patterns alone.
   std::string Filter;
   std::string SuggestedFileName;
 

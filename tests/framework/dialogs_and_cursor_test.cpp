@@ -32,6 +32,7 @@
 #include <gtest/gtest.h>
 
 #include "framework/application.h"
+#include "framework/file_type.h"
 #include "framework/interaction.h"
 #include "framework/mouse_cursor.h"
 #include "framework/save_as_dialog.h"
@@ -295,18 +296,22 @@ class SaveAsDialogTest : public ::testing::Test {
 
 // --- What the dialog shows ------------------------------------------------------------
 
-TEST_F(SaveAsDialogTest, ShowsTitleActionCaptionAndPrompt) {
+TEST_F(SaveAsDialogTest, ShowsTitleActionCaptionPromptAndTheFiltersDocumentType) {
+  fw::DocumentTypeRegistry::Register("test/album", "", "", ".tqa;.tqb", "");
   fw::SaveAsDialog dialog;
   dialog.Title = "Save the Repaired Album";
   dialog.ActionButtonCaption = "Repair";
   dialog.PromptText = "Repaired album:";
   dialog.InitialDirectory = Item(albums_);
+  dialog.Filter = ".tqb";  // an extension of the type
 
   QString title, accept, prompt;
+  QStringList filters;
   bool promptVisible = false;
   ModalDriver driver;
   driver.Then<QFileDialog>([&](QFileDialog& d) {
     title = d.windowTitle();
+    filters = d.nameFilters();
     if (QPushButton* button = ButtonWithRole(d, QDialogButtonBox::AcceptRole)) accept = button->text();
     if (QLabel* label = NameLabel(d)) {
       prompt = label->text();
@@ -320,6 +325,8 @@ TEST_F(SaveAsDialogTest, ShowsTitleActionCaptionAndPrompt) {
   EXPECT_EQ(accept, "Repair");
   EXPECT_EQ(prompt, "Repaired album:");
   EXPECT_TRUE(promptVisible);
+  EXPECT_EQ(filters, QStringList{"test/album (*.tqb)"});
+  fw::DocumentTypeRegistry::Withdraw("test/album");
 }
 
 TEST_F(SaveAsDialogTest, EmptyTextsKeepTheDialogsOwn) {
