@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <string>
 #include <system_error>
-#include <vector>
 
 namespace fw {
 
@@ -19,26 +18,13 @@ namespace {
 
 // Absolute and lexically normal, without a trailing "/" (except for the root itself).
 fs::path Normalize(const fs::path& path) {
-  fs::path result;
-  if (path.empty()) {
-    std::error_code ec;
-    result = fs::current_path(ec);
-    if (ec) result = "/";
-  } else if (path.is_absolute()) {
-    result = path;
-  } else {
-    std::error_code ec;
-    fs::path cwd = fs::current_path(ec);
-    result = (ec ? fs::path("/") : cwd) / path;
-  }
-  result = result.lexically_normal();
-  // lexically_normal keeps a trailing separator ("a/b/" -> "a/b/"); drop it.
-  std::string native = result.native();
-  while (native.size() > 1 && native.back() == '/') native.pop_back();
-  // "//x" is implementation-defined in POSIX; on Linux it is "/x". Collapse leading "//".
-  while (native.size() > 1 && native[0] == '/' && native[1] == '/') native.erase(0, 1);
-  if (native.empty()) native = "/";
-  return fs::path(native);
+  std::error_code noCurrentFolder;
+  fs::path absolute = fs::absolute(path.empty() ? fs::path(".") : path, noCurrentFolder);
+  if (noCurrentFolder) absolute = fs::path("/") / path;
+  // Rebuilt from "/": a leading "//" (on Linux the same as "/") reads as "/".
+  fs::path result = fs::path("/") / absolute.lexically_normal().relative_path();
+  if (result.has_relative_path() && !result.has_filename()) result = result.parent_path();  // "/a/b/"
+  return result;
 }
 
 }  // namespace
@@ -72,22 +58,11 @@ FolderItemPtr FolderItem::Child(std::string_view name, bool followAlias) const {
   // would replace the whole path by it).
   fs::path child(path_.native() + "/" + std::string(name));
   if (followAlias) {
-    struct stat st;
-    if (::lstat(child.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-      // readlink with a growing buffer: the target may be longer than st_size says
-      // (e.g. on /proc) or change between the calls.
-      std::vector<char> buffer(st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : 256);
-      for (;;) {
-        ssize_t n = ::readlink(child.c_str(), buffer.data(), buffer.size());
-        if (n < 0) break;  // vanished or unreadable: keep the link's own path
-        if (static_cast<std::size_t>(n) < buffer.size()) {
-          fs::path target(std::string(buffer.data(), static_cast<std::size_t>(n)));
-          // A relative target is taken from the folder that holds the link.
-          return Make(target.is_absolute() ? target : fs::path(path_.native() + "/" + target.native()));
-        }
-        buffer.resize(buffer.size() * 2);
-      }
-    }
+    // One level of link: its text, taken from this folder when relative. Anything else
+    // (no link, a link that cannot be read, nothing there) stays the child itself.
+    std::error_code notALink;
+    const fs::path target = fs::read_symlink(child, notALink);
+    if (!notALink) return Make(path_ / target);
   }
   return Make(child);
 }
@@ -124,10 +99,8 @@ bool FolderItem::Delete(std::error_code& error) const {
 }
 
 bool SameFile(const FolderItem& a, const FolderItem& b) {
-  struct stat sa, sb;
-  if (::stat(a.NativePath().c_str(), &sa) != 0) return false;
-  if (::stat(b.NativePath().c_str(), &sb) != 0) return false;
-  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  std::error_code missing;  // either one missing: not the same file
+  return fs::equivalent(a.NativePath(), b.NativePath(), missing);
 }
 
 }  // namespace fw

@@ -36,14 +36,15 @@ void RemoveTree(const fs::path& path) noexcept {
     fs::remove_all(path, ec);
     if (!ec) return;
     // Second try: make every folder in the tree rwx for the owner, then remove again.
-    struct stat st;
-    if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-      ::chmod(path.c_str(), 0700);
+    const auto openUp = [](const fs::path& folder) {
+      std::error_code ignored;
+      fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add, ignored);
+    };
+    if (fs::is_directory(fs::symlink_status(path, ec))) {
+      openUp(path);
       fs::recursive_directory_iterator it(path, fs::directory_options::skip_permission_denied, ec);
-      fs::recursive_directory_iterator end;
-      while (!ec && it != end) {
-        if (it->is_directory(ec) && !it->is_symlink(ec)) ::chmod(it->path().c_str(), 0700);
-        it.increment(ec);
+      for (const fs::recursive_directory_iterator end; !ec && it != end; it.increment(ec)) {
+        if (it->is_directory(ec) && !it->is_symlink(ec)) openUp(it->path());
       }
     }
     ec.clear();
