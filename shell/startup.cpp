@@ -1,8 +1,14 @@
 #include "shell/startup.h"
 
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <string>
+
 #include <QApplication>
 
 #include "framework/application.h"
+#include "framework/base/exceptions.h"
 #include "framework/event_dispatch.h"
 #include "framework/runtime.h"
 #include "shell/app.h"
@@ -18,8 +24,16 @@ void InitModules() {
 }
 
 /// The plug-ins are linked into the program; making them ready means nothing more than
-/// checking that their libraries answer.
-void LoadPlugins() {}
+/// checking that what they stand on answers: the SQLite library of the database class,
+/// at least as new as the one the program was built with, and /bin/sh, through which the
+/// shell class runs its command lines. Throws RuntimeException, naming the one missing.
+void LoadPlugins() {
+  if (sqlite3_libversion_number() < SQLITE_VERSION_NUMBER) {
+    throw fw::RuntimeException(std::string("The SQLite library ") + sqlite3_libversion() +
+                               " is older than " SQLITE_VERSION ", which this program was built with.");
+  }
+  if (::access("/bin/sh", X_OK) != 0) throw fw::RuntimeException("The shell /bin/sh cannot be run.");
+}
 
 }  // namespace
 
