@@ -48,7 +48,6 @@ class Shell {
   /// Where the error output of the next commands goes: the file at `path`, opened for
   /// writing from its start and created (mode 0600) when missing. It is not truncated, so
   /// room that the caller reserved in it beforehand stays reserved. Empty: /dev/null.
-  const std::string& ErrorOutput() const noexcept { return errorOutput_; }
   void SetErrorOutput(std::string path) { errorOutput_ = std::move(path); }
 
   /// Runs `/bin/sh -c commandLine`. Throws fw::RuntimeException when a command still runs,

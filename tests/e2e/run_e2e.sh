@@ -16,6 +16,13 @@ python=/usr/bin/python3   # the system one: it has the GObject and AT-SPI bindin
 if [ "${1:-}" = --inside ]; then
   script=$2 binary=$3
 
+  # The X server answers before anything is started on it (xvfb-run returns once Xvfb
+  # says it is ready, but a program that connected at once was once refused).
+  for _ in $(seq 1 200); do
+    xdpyinfo >/dev/null 2>&1 && break
+    sleep 0.05
+  done
+
   /usr/libexec/at-spi-bus-launcher --launch-immediately &
   launcher=$!
   # Ready once the launcher owns its name on the session bus (asked without activating it,
