@@ -4,12 +4,13 @@
 // lblRepaired, and every ending after the dialog also in a message box.
 //
 // The album is never written: a leftover journal or log beside it is recovered on a
-// private copy, and the album can never be chosen as the output. The two dumps live in
-// private temporary folders of this repair, removed on every way out. Both sqlite3 runs
-// are in the shell's safe mode, and a dump that holds a line the shell would take as its
-// own command is not rebuilt, so nothing stored in an album is ever run. A step that did
-// not run to its end, a rebuild that could not write, or a failure of this machine (a
-// full disk, say) ends only this repair, as a failed repair.
+// private copy, and the album can never be chosen as the output. The new album is made
+// by the repair itself (see NewAlbum), so the rebuild writes only into a file of its own.
+// The two dumps live in private temporary folders of this repair, removed on every way
+// out. Both sqlite3 runs are in the shell's safe mode, and a dump that holds a line the
+// shell would take as its own command is not rebuilt, so nothing stored in an album is
+// ever run. A step that did not run to its end, a rebuild that could not write, or a
+// failure of this machine (a full disk, say) ends only this repair, as a failed repair.
 #include <string.h>  // strsignal
 
 #include <cstring>
@@ -29,6 +30,7 @@
 #include "plugins/shell.h"
 #include "plugins/sqlite_database.h"
 #include "repair_window/dump_rewrite.h"
+#include "repair_window/new_album.h"
 #include "repair_window/rebuild_errors.h"
 #include "repair_window/window1.h"
 
@@ -36,6 +38,10 @@ namespace {
 
 const char* const kRefuseAlbumAsOutput =
     "The repaired album cannot replace the album it is made from. Please choose another name or folder.";
+const char* const kRefuseFolderAsOutput =
+    "The repaired album cannot take the place of a folder. Please choose another name.";
+const char* const kRefuseOutputInProgress =
+    "Another repair is making its album at that place. Please choose another name or folder.";
 const char* const kNothingRecovered = "No data could be recovered from the album";
 const char* const kRepairFailed = "Album failed to repair successfully";
 const char* const kRepaired = "Album Database Structure Repaired";
@@ -99,6 +105,15 @@ bool IsTheAlbum(const fw::FolderItem& chosen, const fw::FolderItem& album) {
   return chosen.NativePath() == album.NativePath() || fw::SameFile(chosen, album);
 }
 
+/// Why the new album may not go to `chosen`, or nullptr when it may: the album itself, a
+/// folder, and a place where another repair is building are never replaced.
+const char* RefusalOf(const fw::FolderItem& chosen, const fw::FolderItemPtr& album) {
+  if (album && IsTheAlbum(chosen, *album)) return kRefuseAlbumAsOutput;
+  if (chosen.Directory()) return kRefuseFolderAsOutput;
+  if (NewAlbum::Claimed(chosen)) return kRefuseOutputInProgress;
+  return nullptr;
+}
+
 /// The names of the tables of an open database, SQLite's own left out; nothing when
 /// they cannot be read.
 std::optional<std::vector<std::string>> UserTables(plugins::SQLiteDatabase& db) {
@@ -126,30 +141,6 @@ bool AnyRow(plugins::SQLiteDatabase& db, const std::vector<std::string>& tables)
   return false;
 }
 
-/// The output that the rebuild is making. When the repair is stopped before the new album
-/// is finished (a quit unwinds it), the half-built album and its journal are removed. It
-/// must go after the rebuild's Shell, so that sqlite3 has ended before its files go.
-class UnfinishedOutput {
- public:
-  explicit UnfinishedOutput(fw::FolderItemPtr output) : output_(std::move(output)) {}
-  ~UnfinishedOutput() {
-    if (!making_) return;
-    output_->Delete();
-    fw::FolderItem(output_->NativePath().native() + "-journal").Delete();
-  }
-  UnfinishedOutput(const UnfinishedOutput&) = delete;
-  UnfinishedOutput& operator=(const UnfinishedOutput&) = delete;
-
-  /// The rebuild starts making the output.
-  void Begin() noexcept { making_ = true; }
-  /// The rebuild has ended, as it may: what it made stays.
-  void Keep() noexcept { making_ = false; }
-
- private:
-  fw::FolderItemPtr output_;
-  bool making_ = false;  // true from the rebuild's start until it has ended
-};
-
 }  // namespace
 
 void Window1::Action_Repair() {
@@ -163,12 +154,13 @@ void Window1::Action_Repair() {
   while (true) {
     output = ShowSaveDialogPro(pDest->Parent(), "Repair", "Select Output Album", "Prompt", ".qva", pDest->DisplayName());
     if (!output) return;
-    if (!album || !IsTheAlbum(*output, *album)) break;
-    fw::MsgBox(kRefuseAlbumAsOutput);
+    const char* refusal = RefusalOf(*output, album);
+    if (refusal == nullptr) break;
+    fw::MsgBox(refusal);
   }
   pDest = output;
 
-  UnfinishedOutput unfinished(output);
+  NewAlbum newAlbum(output);  // before the rebuild's Shell: sqlite3 ends before its files go
   try {
     // A file left at the chosen place would be read by the final check as the new album.
     if (std::error_code why; output->Exists() && !output->Delete(why)) {
@@ -220,7 +212,11 @@ void Window1::Action_Repair() {
 
     const fw::FolderItemPtr errorOutput = cleanFolder->Child("rebuild_errors.txt");
     Attempt("keep room for the rebuild's messages", [&] { ReserveErrorOutput(*errorOutput); });
-    unfinished.Begin();
+    if (const std::error_code why = newAlbum.Begin(*album)) {
+      throw RepairFailure(why == std::errc::file_exists
+                              ? "Not rebuilt: a file has appeared at the chosen place since it was cleared; it was left as it is"
+                              : "Could not make the new album: " + why.message());
+    }
     std::unique_ptr<plugins::Shell> rebuild =
         Start("sqlite3 -safe " + output->ShellPath() + " < " + cleanedDump->ShellPath(), errorOutput);
     lblRepaired()->SetText("Building New Album... ");
@@ -228,7 +224,7 @@ void Window1::Action_Repair() {
     app->DoEvents(-1);
     app->DoEvents(1000);  // a second's live pause
     WaitFor(*rebuild, *app);
-    unfinished.Keep();
+    newAlbum.Keep();
 
     if (cleanedDump->Exists()) cleanedDump->Delete();
     RequireRanToItsEnd(*rebuild, "Building the new album");
@@ -276,7 +272,7 @@ void Window1::Action_Repair() {
     }
     db->Close();
   } catch (const RepairFailure& failure) {
-    unfinished.Keep();  // a failed rebuild keeps what it made, as a failed check does
+    newAlbum.Keep();  // a failed rebuild keeps what it made, as a failed check does
     lblRepaired()->SetText(failure.what());
     cmdRepair()->SetEnabled(true);
     fw::MsgBox(kRepairFailed);

@@ -230,10 +230,11 @@ TEST_F(Repair, NoRawDumpEndsTheRepairAfterTheOldOutputIsGone) {
 }
 
 TEST_F(Repair, RebuildThatMakesNoAlbumOrAFolderIsReported) {
-  // The stand-in dumps for real; the rebuild makes nothing, or a folder where the album goes.
+  // The stand-in dumps for real; the rebuild takes away the empty album that the repair
+  // made for it and leaves nothing, or a folder, where the album goes.
   for (const auto& [rebuild, words] : std::vector<std::pair<std::string, std::string>>{
-           {"exit 0", "Could not export to repaired file"},
-           {"mkdir \"$2\"", "Could not connect to repaired album"}}) {
+           {"rm \"$2\"", "Could not export to repaired file"},
+           {"rm \"$2\"; mkdir \"$2\"", "Could not connect to repaired album"}}) {
     ScratchFolder here;
     StandIn("if [ \"$3\" = .dump ]; then exec /usr/bin/sqlite3 \"$@\"; fi; " + rebuild);
     const fs::path album = here / "a.qva";
@@ -273,23 +274,34 @@ TEST_F(Repair, RebuiltAlbumWithFindingsOrNoDatabaseIsAFailedRepair) {
   }
 }
 
-TEST_F(Repair, TheAlbumItselfIsNeverTakenAsTheOutput) {
+TEST_F(Repair, TheAlbumOrAFolderIsNeverTakenAsTheOutput) {
   const fs::path album = folder / "album.qva";
   testalbums::MakeDamagedAlbum(album);
   fs::create_directories(folder / "sub");
   fs::create_symlink(album, folder / "link.qva");
   fs::create_hard_link(album, folder / "hard.qva");
+  fs::create_directories(folder / "Holiday.qva");
+  fs::create_directories(folder / "Full.qva");
+  std::ofstream(folder / "Full.qva" / "inside") << "x";
   const std::string bytes = FileBytes(album);
+  const testalbums::FolderSnapshot before(folder.Path());
   auto window = Load(album);
-  for (const fs::path& same : {album, folder / "link.qva", folder / "hard.qva", folder / "sub" / ".." / "album.qva"}) {
-    Choose(same);
+  const std::vector<std::pair<fs::path, std::string>> refused = {
+      {album, "cannot replace the album"},
+      {folder / "link.qva", "cannot replace the album"},
+      {folder / "hard.qva", "cannot replace the album"},
+      {folder / "sub" / ".." / "album.qva", "cannot replace the album"},
+      {folder / "Holiday.qva", "cannot take the place of a folder"},
+      {folder / "Full.qva", "cannot take the place of a folder"}};
+  for (const auto& [place, words] : refused) Choose(place);
+  Window1Probe::Repair(*window);  // each refused, then the dialog is cancelled
+  EXPECT_EQ(person->dialogs.size(), refused.size() + 1);
+  ASSERT_EQ(person->messages.size(), refused.size());
+  for (std::size_t i = 0; i < refused.size(); ++i) {
+    EXPECT_NE(person->messages[i].find(refused[i].second), std::string::npos) << refused[i].first;
   }
-  Window1Probe::Repair(*window);  // four refusals, then the dialog is cancelled
-  EXPECT_EQ(person->dialogs.size(), 5u);
-  ASSERT_EQ(person->messages.size(), 4u);
-  for (const auto& m : person->messages) EXPECT_NE(m.find("cannot replace the album"), std::string::npos);
   EXPECT_EQ(FileBytes(album), bytes);
-  EXPECT_TRUE(fs::is_symlink(folder / "link.qva"));
+  EXPECT_EQ(testalbums::FolderSnapshot(folder.Path()), before);
   EXPECT_EQ(Window1Probe::RepairLine(*window), "");
 }
 
@@ -363,6 +375,71 @@ TEST_F(Repair, TwoWindowsRepairingAtOnceBothSucceed) {
   EXPECT_EQ(testalbums::QueryColumn(folder / "b_out.qva", "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
   EXPECT_EQ(Count(folder / "a_out.qva", "images"), PipelineCounts(albumA).first);
   EXPECT_EQ(Count(folder / "b_out.qva", "images"), PipelineCounts(albumB).first);
+}
+
+TEST_F(Repair, ARepairBuildsOnlyIntoAFileOfItsOwn) {
+  const fs::path album = folder / "a.qva";
+  testalbums::MakeDamagedAlbum(album);
+  const std::string bytes = FileBytes(album);
+  const long rows = PipelineCounts(album).first;
+  const fs::path output = folder / "out.qva";
+  auto first = Load(album);
+  auto second = Load(album);  // the same album in a second window suggests the same output
+  struct Case {
+    std::function<void()> meanwhile;  // while the first repair dumps
+    std::vector<std::string> messages;
+    std::string line;  // the first window's repair line
+  };
+  for (const Case& c : std::vector<Case>{
+           {[&] {  // a second repair chooses the output that the first is making
+              Choose(output);
+              Window1Probe::Repair(*second);
+            },
+            {"Another repair is making its album at that place. Please choose another name or folder.",
+             "Album Database Structure Repaired"},
+            "Album Database Structure Repaired"},
+           {[&] { std::ofstream(output) << "another program's file"; },
+            {"Album failed to repair successfully"},
+            "Not rebuilt: a file has appeared at the chosen place since it was cleared; it was left as it is"}}) {
+    fs::remove(output);
+    person->messages.clear();
+    Choose(output);
+    QTimer::singleShot(0, c.meanwhile);
+    Window1Probe::Repair(*first);
+    EXPECT_EQ(person->messages, c.messages);
+    EXPECT_EQ(Window1Probe::RepairLine(*first), c.line);
+    if (c.line == "Album Database Structure Repaired") {
+      EXPECT_EQ(Count(output, "images"), rows) << "built once, not twice";
+    } else {
+      EXPECT_EQ(FileBytes(output), "another program's file");
+    }
+    EXPECT_EQ(testalbums::FolderListing(folder.Path()), (std::vector<std::string>{"a.qva", "home", "out.qva"}));
+    EXPECT_EQ(FileBytes(album), bytes);
+  }
+}
+
+TEST_F(Repair, TheNewAlbumIsNoLessPrivateThanTheAlbum) {
+  // The rebuild keeps its journal (PERSIST), so that its permissions can be read afterwards.
+  StandIn("if [ \"$3\" = .dump ]; then exec /usr/bin/sqlite3 \"$@\"; fi; "
+          "exec /usr/bin/sqlite3 -cmd 'PRAGMA journal_mode = PERSIST' \"$@\"");
+  const mode_t umaskBefore = ::umask(022);
+  auto mode = [](const fs::path& file) { return static_cast<int>(fs::status(file).permissions() & fs::perms::mask); };
+  for (const auto& [albumMode, expected] : std::vector<std::pair<int, int>>{
+           {0600, 0600}, {0640, 0640}, {0400, 0600}}) {  // the owner writes the new album
+    ScratchFolder here;
+    const fs::path album = here / "private.qva";
+    testalbums::MakeDamagedAlbum(album);
+    fs::permissions(album, fs::perms(albumMode));
+    const std::string bytes = FileBytes(album);
+    auto window = Load(album);
+    Choose(here / "out.qva");
+    Window1Probe::Repair(*window);
+    EXPECT_EQ(Window1Probe::RepairLine(*window), "Album Database Structure Repaired");
+    EXPECT_EQ(mode(here / "out.qva"), expected) << std::oct << albumMode;
+    EXPECT_EQ(mode(here / "out.qva-journal"), expected) << std::oct << albumMode;
+    EXPECT_EQ(FileBytes(album), bytes);
+  }
+  ::umask(umaskBefore);
 }
 
 TEST_F(Repair, QuitWhileWaitingEndsTheProcessesAndLeavesNoFile) {
@@ -526,26 +603,20 @@ TEST_F(Repair, AFailureOfThisMachineEndsOnlyThisRepair) {
 }
 
 TEST_F(Repair, AFileThatCannotBeReplacedStopsTheRepairBeforeTheDump) {
+  // A file stands in a folder that may not be changed.
+  if (geteuid() == 0) GTEST_SKIP() << "root may change any folder";
   const fs::path album = folder / "a.qva";
   testalbums::MakeDamagedAlbum(album);
   const std::string bytes = FileBytes(album);
   auto window = Load(album);
-  // A folder with a file in it stands at the chosen place; a file stands in a folder that
-  // may not be changed (root may change it: that case then stays out).
-  fs::create_directories(folder / "a folder.qva");
-  std::ofstream(folder / "a folder.qva" / "inside") << "x";
   fs::create_directories(folder / "locked");
   testalbums::MakeSoundAlbum(folder / "locked" / "old.qva");
   fs::permissions(folder / "locked", fs::perms::owner_read | fs::perms::owner_exec);
-  std::vector<std::pair<fs::path, std::string>> cases = {{folder / "a folder.qva", "Directory not empty"}};
-  if (geteuid() != 0) cases.emplace_back(folder / "locked" / "old.qva", "Permission denied");
   StandIn("echo called >> " + testalbums::ShellQuote((folder / "calls").native()) + "; exec /usr/bin/sqlite3 \"$@\"");
-  for (const auto& [place, why] : cases) {
-    const testalbums::FolderSnapshot before(place.parent_path());
-    Choose(place);
-    ExpectFailedRepair(*window, "Could not replace the file at the chosen place: " + why);
-    EXPECT_EQ(testalbums::FolderSnapshot(place.parent_path()), before);
-  }
+  const testalbums::FolderSnapshot before(folder / "locked");
+  Choose(folder / "locked" / "old.qva");
+  ExpectFailedRepair(*window, "Could not replace the file at the chosen place: Permission denied");
+  EXPECT_EQ(testalbums::FolderSnapshot(folder / "locked"), before);
   fs::permissions(folder / "locked", fs::perms::owner_all);
   EXPECT_FALSE(fs::exists(folder / "calls")) << "sqlite3 was run";
   EXPECT_EQ(FileBytes(album), bytes);
