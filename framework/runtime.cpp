@@ -1,7 +1,11 @@
 #include "framework/runtime.h"
 
+#include <signal.h>
+
 #include <QApplication>
 #include <QTimer>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -24,6 +28,22 @@ struct State {
   bool unhandled = false;                        // an exception was reported as unhandled
 };
 
+int g_quitSignal = 0;  // the signal that quit the last event loop, 0 if none; read at exit
+
+/// At exit, after a quit by a signal: the signal again, with its default disposition, so
+/// that the process dies by it. Registered when the framework starts, before the program
+/// registers anything to run at exit, it runs after all that.
+void DieByQuitSignal() {
+  if (g_quitSignal == 0) return;
+  std::fflush(nullptr);  // what stdio still holds is not lost with the process
+  ::signal(g_quitSignal, SIG_DFL);
+  sigset_t only;
+  sigemptyset(&only);
+  sigaddset(&only, g_quitSignal);
+  ::sigprocmask(SIG_UNBLOCK, &only, nullptr);
+  ::raise(g_quitSignal);
+}
+
 State& Current() {
   static State state;
   return state;
@@ -42,6 +62,7 @@ void CloseOpenWindows() {
 }  // namespace
 
 void Start(int& argc, char** argv) {
+  [[maybe_unused]] static const bool diesBySignal = std::atexit(&DieByQuitSignal) == 0;
   if (QApplication::instance() == nullptr) Current().ownApplication = std::make_unique<QApplication>(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);  // windows quit through their own handlers
   Current().documents.clear();
@@ -79,7 +100,9 @@ int RunEventLoop() {
     }
   });
   const QuitOnSignals quitOnSignals;  // a kill, Ctrl+C or a hang-up quits as File ▸ Quit does
+  g_quitSignal = 0;
   Current().loopStatus = QApplication::exec();
+  g_quitSignal = quitOnSignals.Signal();
   return Current().loopStatus;
 }
 

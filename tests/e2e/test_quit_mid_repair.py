@@ -3,16 +3,18 @@
 A stand-in `sqlite3` stands first on the program's PATH: asked for a dump, it starts
 `sleep 60` in the background, writes its own process id and the sleep's into a file and
 waits for the sleep (a dump that does not end on its own); asked anything else, it hands
-over to the real sqlite3. Three times, once per way of quitting:
+over to the real sqlite3. Once per way of quitting:
 - starts the real program with a damaged album on its command line, its own TMPDIR;
 - presses "Try to Repair" in the album's window and accepts the save dialog's suggestion
   ("<album stem>_repaired.qva" in the album's folder) with its "Repair" button;
 - once the stand-in runs and the "Repair Status:" line reads "Dumping Contents... ":
   a) presses the window's "Quit" button, or
   b) closes the album's window as a window manager does (WM_DELETE_WINDOW), or
-  c) sends the program SIGTERM, as `kill` and the end of a session do;
-- the program ends with status 0, or 143 (128 + SIGTERM) for the signal (a time-out far
-  below the sleep's 60 s catches a program that waits for the dump);
+  c) sends the program SIGTERM, as `kill` and the end of a session do, or
+  d) SIGINT, as Ctrl+C in a terminal does;
+- the program ends with status 0, or after a signal dies by that signal, as a shell
+  expects (a script's loop over albums then stops too); a time-out far below the sleep's
+  60 s catches a program that waits for the dump;
 - both recorded processes are gone (or zombies waiting for their parent);
 - the program's TMPDIR is empty, the album is byte for byte as before, and the album's
   folder holds nothing else: no output album (the rebuild never started).
@@ -37,6 +39,8 @@ DIALOG_TITLE = "Select Output Album"
 DUMPING = "Dumping Contents... "
 # Far below the stand-in's 60 s: a program that waits for the dump to end fails here.
 EXIT_TIMEOUT = 15
+# Each way of quitting, and the signal that it sends (None: a quit from the window).
+WAYS = {"quit": None, "close": None, "term": signal.SIGTERM, "int": signal.SIGINT}
 
 STAND_IN = """#!/bin/sh
 # Stand-in for sqlite3 in an end-to-end test: a dump that never ends on its own.
@@ -194,8 +198,9 @@ def quit_mid_repair(binary, real_sqlite, how):
             elif how == "close":
                 close_window(x_window)
             else:
-                os.kill(app.process.pid, signal.SIGTERM)
-            status = 128 + signal.SIGTERM if how == "term" else 0
+                os.kill(app.process.pid, WAYS[how])
+            # Popen gives a death by signal N as -N.
+            status = -WAYS[how] if WAYS[how] else 0
             app.expect_exit(status, timeout=EXIT_TIMEOUT)
             print(f"{how}: the program ended with status {status}")
 
@@ -229,7 +234,12 @@ def main():
     binary = sys.argv[1]
     real_sqlite = shutil.which("sqlite3")
     assert real_sqlite, "no sqlite3 on PATH"
-    for how in ("quit", "close", "term"):
+    # The program starts with the signals at their defaults, as from a terminal's shell
+    # (run_e2e.sh runs this script as a background job, which ignores SIGINT).
+    for way in WAYS.values():
+        if way:
+            signal.signal(way, signal.SIG_DFL)
+    for how in WAYS:
         quit_mid_repair(binary, real_sqlite, how)
     print("ok")
 
