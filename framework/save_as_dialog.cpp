@@ -38,7 +38,9 @@ QStringList Extensions(const std::string& filter) {
 /// A name confirmed without one of the offered extensions gets the first of them before
 /// that question, so that it asks about the file that will really be written. (Qt's own
 /// default suffix is added only to a name without any dot: "Album v1.2" or "notes.txt"
-/// would come back without the extension.)
+/// would come back without the extension.) A folder is never chosen: a name that names a
+/// folder, with the extension or without, opens it, and a name without a file part or in
+/// a folder that does not exist keeps the dialog open with Qt's own message.
 class SaveFileDialog final : public QFileDialog {
  public:
   explicit SaveFileDialog(QStringList extensions) : extensions_(std::move(extensions)) {}
@@ -56,12 +58,21 @@ class SaveFileDialog final : public QFileDialog {
     const QString typed = field->text();
     if (typed.trimmed().isEmpty()) return;  // no name yet
     const QString path = directory().absoluteFilePath(typed);
-    if (QFileInfo(path).isDir()) {  // a folder's name (or ".."): the dialog opens it
-      setDirectory(path);
-      field->clear();
+    const QString file = WithExtension(path);
+    for (const QString& folder : {path, file}) {
+      if (QFileInfo(folder).isDir()) {  // a folder's name (or ".."): the dialog opens it
+        setDirectory(folder);
+        field->clear();
+        return;
+      }
+    }
+    if (const QString folder = typed.endsWith(u'/') ? path : QFileInfo(file).path(); !QFileInfo(folder).isDir()) {
+      // Qt's own words, in its own context, so that Qt's translations apply.
+      const QString missing =
+          QFileDialog::tr("%1\nDirectory not found.\nPlease verify the correct directory name was given.");
+      QMessageBox::warning(this, windowTitle(), missing.arg(QFileInfo(QDir::cleanPath(folder)).fileName()));
       return;
     }
-    const QString file = WithExtension(path);
     if (QFileInfo::exists(file) &&
         QMessageBox::warning(this, windowTitle(),
                              tr("%1 already exists.\nDo you want to replace it?").arg(QFileInfo(file).fileName()),

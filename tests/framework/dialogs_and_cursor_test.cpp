@@ -16,6 +16,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTranslator>
 
 #include <algorithm>
 #include <cctype>
@@ -289,6 +290,25 @@ class SaveAsDialogTest : public ::testing::Test {
     return Canonical(shown);
   }
 
+  /// Types `name` into the real dialog and confirms it, answers the message box that
+  /// follows with `answer`, then cancels the dialog, which must still be open; the box's text.
+  QString BoxAfterTyping(fw::SaveAsDialog& dialog, const QString& name, QMessageBox::StandardButton answer) {
+    QString text;
+    ModalDriver driver;
+    driver.Then<QFileDialog>([&](QFileDialog& d) {
+            TypeName(d, name);
+            Confirm(d);
+          })
+        .Then<QMessageBox>([&](QMessageBox& box) {
+          text = box.text();
+          Answer(box, answer);
+        })
+        .Then<QFileDialog>([&](QFileDialog& d) { Cancel(d); });
+    EXPECT_EQ(dialog.RunNativeDialog(), nullptr);
+    EXPECT_EQ(driver.StepsTaken(), 3);
+    return text;
+  }
+
   QTemporaryDir root_;
   fs::path home_, config_, albums_;
   std::optional<ScopedEnv> homeEnv_, configEnv_;
@@ -418,6 +438,14 @@ TEST_F(SaveAsDialogTest, DocumentsIsTheUsersFolderWhetherItExistsOrNot) {
 
 // --- The name returned ----------------------------------------------------------------
 
+/// `text` as a test case's name: letters and digits, '_' for anything else.
+std::string CaseName(std::string text) {
+  for (char& c : text) {
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  }
+  return text;
+}
+
 struct NameCase {
   std::string filter, typed, returned;
 };
@@ -456,11 +484,7 @@ INSTANTIATE_TEST_SUITE_P(
                       NameCase{".qva;.db", "x", "x.qva"},
                       NameCase{"", "notes", "notes"}),
     [](const ::testing::TestParamInfo<NameCase>& info) {
-      std::string name = info.param.typed + (info.param.filter.empty() ? "_NoFilter" : "_Filter" + info.param.filter);
-      for (char& c : name) {
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-      }
-      return name;
+      return CaseName(info.param.typed + (info.param.filter.empty() ? "_NoFilter" : "_Filter" + info.param.filter));
     });
 
 TEST_F(SaveAsDialogTest, NameFieldIsOneFileNameTakenLiterallySuggestedOrTyped) {
@@ -546,21 +570,88 @@ TEST_F(SaveAsDialogTest, NameTypedWithoutTheExtensionOfAnExistingFileAsksToo) {
   fw::SaveAsDialog dialog;
   dialog.InitialDirectory = Item(albums_);
   dialog.Filter = ".qva";
-  QString question;
-  ModalDriver driver;
-  driver.Then<QFileDialog>([&](QFileDialog& d) {
-          TypeName(d, "Album v1.2");
-          Confirm(d);
-        })
-      .Then<QMessageBox>([&](QMessageBox& box) {
-        question = box.text();
-        Answer(box, QMessageBox::No);
-      })
-      .Then<QFileDialog>([&](QFileDialog& d) { Cancel(d); });
-  EXPECT_EQ(dialog.RunNativeDialog(), nullptr);
-  EXPECT_EQ(driver.StepsTaken(), 3);
+  const QString question = BoxAfterTyping(dialog, "Album v1.2", QMessageBox::No);
   EXPECT_TRUE(question.contains("Album v1.2.qva")) << question.toStdString();
   EXPECT_EQ(ReadFile(existing), "album");
+}
+
+// --- Folders -------------------------------------------------------------------------
+
+const char* const kMissingFolder = "%1\nDirectory not found.\nPlease verify the correct directory name was given.";
+
+struct FolderCase {
+  std::string typed;
+  std::string opens;    // the folder shown afterwards, in the albums' folder ("": that folder)
+  std::string missing;  // the folder that Qt's message names ("": no message)
+};
+
+void PrintTo(const FolderCase& c, std::ostream* out) { *out << "typed \"" << c.typed << "\""; }
+
+class SaveAsDialogFolders : public SaveAsDialogTest, public ::testing::WithParamInterface<FolderCase> {};
+
+TEST_P(SaveAsDialogFolders, ANameThatIsNoFileOpensItsFolderOrKeepsTheDialogOpenWithQtsMessage) {
+  const FolderCase& c = GetParam();
+  fs::create_directories(albums_ / "Holiday.qva");
+  WriteFile(albums_ / "Holiday.qva" / "inside.txt", "kept");
+  WriteFile(albums_ / "notes.txt", "notes");
+  fw::SaveAsDialog dialog;
+  dialog.InitialDirectory = Item(albums_);
+  dialog.Filter = ".qva";
+
+  QString message, shown, field;
+  ModalDriver driver;
+  driver.Then<QFileDialog>([&](QFileDialog& d) {
+    TypeName(d, QString::fromStdString(c.typed));
+    Confirm(d);
+  });
+  if (!c.missing.empty()) {
+    driver.Then<QMessageBox>([&](QMessageBox& box) {
+      message = box.text();
+      Answer(box, QMessageBox::Ok);
+    });
+  }
+  driver.Then<QFileDialog>([&](QFileDialog& d) {
+    shown = d.directory().absolutePath();
+    if (QLineEdit* name = NameField(d)) field = name->text();
+    Cancel(d);
+  });
+  EXPECT_EQ(dialog.RunNativeDialog(), nullptr);
+  EXPECT_EQ(driver.StepsTaken(), c.missing.empty() ? 2 : 3);
+  EXPECT_EQ(message, c.missing.empty() ? QString() : QString(kMissingFolder).arg(QString::fromStdString(c.missing)));
+  EXPECT_EQ(Canonical(shown), Canonical(albums_ / c.opens));
+  EXPECT_EQ(field, c.missing.empty() ? QString() : QString::fromStdString(c.typed));
+  EXPECT_EQ(Listing(albums_), (std::vector<std::string>{"Holiday.qva", "notes.txt"}));
+  EXPECT_EQ(ReadFile(albums_ / "Holiday.qva" / "inside.txt"), "kept");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, SaveAsDialogFolders,
+    ::testing::Values(FolderCase{"Holiday", "Holiday.qva", ""},
+                      FolderCase{"Holiday.qva", "Holiday.qva", ""},
+                      FolderCase{"NewFolder/", "", "NewFolder"},
+                      FolderCase{"notes.txt/", "", "notes.txt"},
+                      FolderCase{"NewFolder/Holiday", "", "NewFolder"}),
+    [](const ::testing::TestParamInfo<FolderCase>& info) { return CaseName(info.param.typed); });
+
+/// Translates Qt's message about a missing folder, as a Qt translation file would.
+class MissingFolderTranslator final : public QTranslator {
+ public:
+  QString translate(const char* context, const char* source, const char*, int) const override {
+    return QByteArray(context) == "QFileDialog" && QByteArray(source) == kMissingFolder ? "%1: map niet gevonden"
+                                                                                         : QString();
+  }
+  bool isEmpty() const override { return false; }
+};
+
+TEST_F(SaveAsDialogTest, TheMessageAboutAMissingFolderIsQtsOwnInTheUsersLanguage) {
+  MissingFolderTranslator dutch;
+  QCoreApplication::installTranslator(&dutch);
+  fw::SaveAsDialog dialog;
+  dialog.InitialDirectory = Item(albums_);
+  dialog.Filter = ".qva";
+  const QString message = BoxAfterTyping(dialog, "Nieuw/Vakantie", QMessageBox::Ok);
+  QCoreApplication::removeTranslator(&dutch);
+  EXPECT_EQ(message, "Nieuw: map niet gevonden");
 }
 
 // --- Through the interaction ----------------------------------------------------------
