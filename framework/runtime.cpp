@@ -44,9 +44,12 @@ void DieByQuitSignal() {
   ::raise(g_quitSignal);
 }
 
+/// Never destroyed: the exit step lets the QApplication go, and a process that exit()
+/// ends in the middle (Qt's X11 plug-in does so when the display goes away) leaves it to
+/// the process's end, since it cannot be destroyed during static destruction.
 State& Current() {
-  static State state;
-  return state;
+  static auto* const state = new State;
+  return *state;
 }
 
 void NoteUnhandled(std::exception_ptr error) {

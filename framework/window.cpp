@@ -21,14 +21,20 @@ namespace fw {
 
 namespace {
 
+// The two lists are never destroyed. The runtime lets go of the windows before the
+// QApplication ends (ForgetAll); a process that exit() ends in the middle (Qt's X11
+// plug-in does so when the display goes away) leaves them to the process's end, since
+// no widget may be destroyed during static destruction.
 std::vector<std::shared_ptr<Window>>& OpenWindowList() {
-  static std::vector<std::shared_ptr<Window>> windows;  // shown and not yet closed, oldest first
-  return windows;
+  // Shown and not yet closed, oldest first.
+  static auto* const windows = new std::vector<std::shared_ptr<Window>>;
+  return *windows;
 }
 
 std::vector<std::shared_ptr<Window>>& ClosedWindowList() {
-  static std::vector<std::shared_ptr<Window>> windows;  // closed, released at the next turn of the loop
-  return windows;
+  // Closed, released at the next turn of the loop.
+  static auto* const windows = new std::vector<std::shared_ptr<Window>>;
+  return *windows;
 }
 
 void ReleaseClosedWindows() {

@@ -17,13 +17,16 @@
 // that the child ended only in Poll / IsRunning / Terminate / the destructor. No SIGCHLD
 // handler is installed; only our own child is waited for (waitpid on its pid), so every
 // child is reaped and no zombie is left once the owner polls, terminates or destroys the
-// object. The destructor of a Shell whose child still runs calls Terminate.
+// object. The destructor of a Shell whose child still runs calls Terminate, and so does
+// the process's exit, should it come while the Shell still lives (see fw::ExitCleanup).
 #pragma once
 
 #include <sys/types.h>
 
 #include <string>
 #include <utility>
+
+#include "framework/base/exit_cleanup.h"
 
 namespace plugins {
 
@@ -78,6 +81,7 @@ class Shell {
   pid_t pid_ = 0;  // the running child, 0 when none
   int exitCode_ = -1;
   std::string errorOutput_;  // empty: the child's stderr is /dev/null
+  fw::ExitCleanup endAtExit_{fw::ExitCleanup::Stage::EndProcesses, [this] { Terminate(); }};
 };
 
 }  // namespace plugins

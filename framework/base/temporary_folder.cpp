@@ -1,12 +1,13 @@
 // The process's private temporary folder and the TemporaryFolder guard.
 //
 // The process folder is made on first use (thread-safe: a function-local static) with
-// mkdtemp under $TMPDIR, or /tmp when $TMPDIR is unset, empty or unusable. An atexit
-// handler registered at that moment removes it with everything in it when the process
-// ends normally (return from main or exit()); not on _exit, abort or a fatal signal.
-// Only the process that made the folder removes it: a forked child that calls exit()
-// leaves it alone. The folder's state is never destroyed, so ProcessTemporaryFolder()
-// stays callable from other static destructors (the folder is then already gone).
+// mkdtemp under $TMPDIR, or /tmp when $TMPDIR is unset, empty or unusable. An ExitCleanup
+// made at that moment removes it with everything in it when the process ends normally
+// (return from main or exit()), once the processes that may write into it have ended;
+// not on _exit, abort or a fatal signal. Only the process that made the folder removes
+// it: a forked child that calls exit() leaves it alone. The folder's state is never
+// destroyed, so ProcessTemporaryFolder() stays callable from other static destructors
+// (the folder is then already gone).
 #include "framework/base/temporary_folder.h"
 
 #include <sys/stat.h>
@@ -21,6 +22,7 @@
 #include <system_error>
 
 #include "framework/base/exceptions.h"
+#include "framework/base/exit_cleanup.h"
 
 namespace fw {
 
@@ -73,14 +75,8 @@ fs::path MakeTemporaryFolder(const fs::path& parent, const char* prefix, int& er
 
 struct ProcessFolderState {
   fs::path path;
-  pid_t owner = 0;
+  ExitCleanup removal{ExitCleanup::Stage::RemoveFiles, [this] { RemoveTree(path); }};
 };
-
-ProcessFolderState* g_state = nullptr;  // set once; read by the atexit handler
-
-void RemoveProcessFolderAtExit() {
-  if (g_state != nullptr && g_state->owner == ::getpid()) RemoveTree(g_state->path);
-}
 
 ProcessFolderState* MakeProcessFolderState() {
   std::string candidates[2];
@@ -95,10 +91,7 @@ ProcessFolderState* MakeProcessFolderState() {
     fs::path made = MakeTemporaryFolder(candidates[i], "quorvanta-", error);
     if (!made.empty()) {
       // Absolute and normal, as FolderItem stores paths.
-      auto* state = new ProcessFolderState{FolderItem(made).NativePath(), ::getpid()};
-      g_state = state;
-      std::atexit(&RemoveProcessFolderAtExit);
-      return state;
+      return new ProcessFolderState{FolderItem(made).NativePath()};
     }
     if (!failures.empty()) failures += "; ";
     failures += candidates[i] + ": " + ErrnoText(error);

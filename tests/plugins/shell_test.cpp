@@ -226,6 +226,33 @@ TEST(ShellTest, DestructorEndsTheChildAndItsChildren) {
   EXPECT_TRUE(ProcessGoneWithin(grandchild, 2s));
 }
 
+// exit(), which a library may call from anywhere, destroys nothing on the stack: the
+// Shell still ends its command with its children, and waits for them, before the
+// program is gone.
+TEST(ShellTest, ExitWhileACommandRunsEndsItAndItsChildrenFirst) {
+  fw::TemporaryFolder tmp;
+  auto pidFile = tmp.Child("pids");
+  const pid_t program = ::fork();
+  ASSERT_GE(program, 0);
+  if (program == 0) {
+    ::alarm(20);  // never hang the suite should exit() block here
+    plugins::Shell shell;
+    shell.SetMode(1);
+    shell.Execute("sleep 30 & echo $$ $! > " + pidFile->ShellPath() + ".new; mv " + pidFile->ShellPath() +
+                  ".new " + pidFile->ShellPath() + "; wait");
+    while (ReadBytes(pidFile->NativePath()).empty()) std::this_thread::sleep_for(5ms);
+    std::exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(program, &status, 0), program);
+  std::ifstream pids(pidFile->NativePath());
+  pid_t command = 0, child = 0;
+  ASSERT_TRUE(pids >> command >> child);
+  EXPECT_TRUE(ProcessGone(command));
+  EXPECT_TRUE(ProcessGone(child));
+  ::kill(-command, SIGKILL);  // should they run on
+}
+
 TEST(ShellTest, ChildEndingOnItsOwnIsReapedByPoll) {
   plugins::Shell shell;
   shell.SetMode(1);
