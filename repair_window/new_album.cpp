@@ -31,11 +31,14 @@ NewAlbum::NewAlbum(fw::FolderItemPtr place) : place_(std::move(place)), claim_(C
 }
 
 NewAlbum::~NewAlbum() {
-  if (making_) {
-    place_->Delete();
-    fw::FolderItem(place_->NativePath().native() + "-journal").Delete();
-  }
+  RemoveHalfBuilt();
   Claims().erase(Claims().find(claim_));
+}
+
+void NewAlbum::RemoveHalfBuilt() noexcept {
+  if (!making_) return;
+  place_->Delete();
+  fw::FolderItem(place_->NativePath().native() + "-journal").Delete();
 }
 
 bool NewAlbum::Claimed(const fw::FolderItem& place) { return Claims().contains(ClaimOf(place)); }

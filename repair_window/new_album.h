@@ -7,12 +7,14 @@
 // written into. It is made with no more permissions than the album's (sqlite3 gives its
 // journal the database file's mode), so a private album gives a private copy.
 //
-// When the repair is stopped while the file is being made (a quit unwinds it), the
-// half-built album and its journal go; nothing else of that place is ever removed.
+// When the repair is stopped while the file is being made (a quit unwinds it, or the
+// process exits under it), the half-built album and its journal go; nothing else of that
+// place is ever removed.
 #pragma once
 
 #include <system_error>
 
+#include "framework/base/exit_cleanup.h"
 #include "framework/base/folder_item.h"
 
 class NewAlbum {
@@ -37,7 +39,10 @@ class NewAlbum {
   void Keep() noexcept { making_ = false; }
 
  private:
+  void RemoveHalfBuilt() noexcept;
+
   fw::FolderItemPtr place_;
   std::filesystem::path claim_;  // the place's path as claimed: links in its folder resolved
   bool making_ = false;          // true from Begin until Keep
+  fw::ExitCleanup removeAtExit_{fw::ExitCleanup::Stage::RemoveFiles, [this] { RemoveHalfBuilt(); }};
 };

@@ -1,6 +1,6 @@
 """What the end-to-end tests share: the albums they make (sound and damaged), the look at
-folders before and after, and finding the tool's windows and reading them through the
-accessibility bus.
+folders before and after, the processes that stand-in commands record, and finding the
+tool's windows and reading them through the accessibility bus.
 
     import e2e_albums as a
 
@@ -106,6 +106,47 @@ def folder_contents(folder):
             with open(path, "rb") as f:
                 contents[os.path.relpath(path, folder)] = f.read()
     return contents
+
+
+def everything_under(folder):
+    """The path of every file and folder under folder, relative to it."""
+    return sorted(os.path.relpath(os.path.join(parent, name), folder)
+                  for parent, dirs, files in os.walk(folder) for name in dirs + files)
+
+
+# --- processes ------------------------------------------------------------------------------
+
+def process_state(pid):
+    """(state letter, start time) of process pid from /proc, or None when there is none."""
+    try:
+        with open(f"/proc/{pid}/stat", encoding="ascii", errors="replace") as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+    except (FileNotFoundError, ProcessLookupError, IndexError):
+        return None
+    return fields[0], fields[19]
+
+
+def gone_or_zombie(pid, started):
+    """Whether the process that had start time `started` has ended (a zombie counts: it has
+    ended and waits for its parent; another process with the same id counts too)."""
+    now = process_state(pid)
+    return now is None or now[0] in ("Z", "X") or now[1] != started
+
+
+def read_pids(path):
+    """The two process ids that a stand-in wrote into the file at path, or None while
+    there are not two."""
+    try:
+        with open(path, encoding="ascii") as f:
+            words = f.read().split()
+    except FileNotFoundError:
+        return None
+    return [int(w) for w in words] if len(words) == 2 else None
+
+
+def shell_quote(text):
+    """text as one word for /bin/sh."""
+    return "'" + text.replace("'", "'\\''") + "'"
 
 
 # --- the windows ----------------------------------------------------------------------------

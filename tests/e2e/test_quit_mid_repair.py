@@ -31,9 +31,10 @@ import sys
 import tempfile
 
 import atspi_driver as d
-from e2e_albums import (REPAIR, check_button_usable, check_status, first_integrity_row,
-                        folder_contents, main_windows, make_damaged_album, repair_status_line,
-                        spread_out, window_showing_label)
+from e2e_albums import (REPAIR, check_button_usable, check_status, everything_under,
+                        first_integrity_row, folder_contents, gone_or_zombie, main_windows, make_damaged_album,
+                        process_state, read_pids, repair_status_line, shell_quote, spread_out,
+                        window_showing_label)
 
 DIALOG_TITLE = "Select Output Album"
 DUMPING = "Dumping Contents... "
@@ -56,44 +57,12 @@ exec {real} "$@"
 """
 
 
-def shell_quote(text):
-    return "'" + text.replace("'", "'\\''") + "'"
-
-
 def write_stand_in(folder, real, pids, calls):
     path = os.path.join(folder, "sqlite3")
     with open(path, "w", encoding="utf-8") as f:
         f.write(STAND_IN.format(real=shell_quote(real), pids=shell_quote(pids),
                                 calls=shell_quote(calls)))
     os.chmod(path, 0o755)
-
-
-# --- processes ------------------------------------------------------------------------------
-
-def process_state(pid):
-    """(state letter, start time) of process pid from /proc, or None when there is none."""
-    try:
-        with open(f"/proc/{pid}/stat", encoding="ascii", errors="replace") as f:
-            fields = f.read().rsplit(")", 1)[1].split()
-    except (FileNotFoundError, ProcessLookupError, IndexError):
-        return None
-    return fields[0], fields[19]
-
-
-def gone_or_zombie(pid, started):
-    """Whether the process that had start time `started` has ended (a zombie counts: it has
-    ended and waits for its parent; another process with the same id counts too)."""
-    now = process_state(pid)
-    return now is None or now[0] in ("Z", "X") or now[1] != started
-
-
-def read_pids(path):
-    try:
-        with open(path, encoding="ascii") as f:
-            words = f.read().split()
-    except FileNotFoundError:
-        return None
-    return [int(w) for w in words] if len(words) == 2 else None
 
 
 # --- closing a window as a window manager does ----------------------------------------------
@@ -224,8 +193,7 @@ def quit_mid_repair(binary, real_sqlite, how):
     print(f"{how}: the suggested output {'exists' if os.path.exists(output) else 'does not exist'}")
     assert sorted(after) == sorted(before), \
         f"{how}: the album folder changed: was {sorted(before)}, now {sorted(after)}"
-    leftovers = [os.path.relpath(os.path.join(parent, n), program_tmp)
-                 for parent, dirs, files in os.walk(program_tmp) for n in dirs + files]
+    leftovers = everything_under(program_tmp)
     assert not leftovers, f"{how}: the program left {leftovers} in its TMPDIR"
     shutil.rmtree(work)
 
