@@ -8,9 +8,10 @@
 // by the repair itself (see NewAlbum), so the rebuild writes only into a file of its own.
 // The two dumps live in private temporary folders of this repair, removed on every way
 // out. Both sqlite3 runs are in the shell's safe mode, and a dump that holds a line the
-// shell would take as its own command is not rebuilt, so nothing stored in an album is
-// ever run. A step that did not run to its end, a rebuild that could not write, or a
-// failure of this machine (a full disk, say) ends only this repair, as a failed repair.
+// shell would take as its own command, or a statement that .dump never writes, is not
+// rebuilt, so nothing stored in an album is ever run. A step that did not run to its end,
+// a rebuild that could not write, or a failure of this machine (a full disk, say) ends
+// only this repair, as a failed repair.
 #include <string.h>  // strsignal
 
 #include <cstring>
@@ -208,6 +209,10 @@ void Window1::Action_Repair() {
     if (found.shellCommandLine != 0) {
       throw RepairFailure("Not rebuilt: the album holds a command for the sqlite3 shell (line " +
                           std::to_string(found.shellCommandLine) + " of its dump)");
+    }
+    if (found.foreignStatementLine != 0) {
+      throw RepairFailure("Not rebuilt: the album holds a statement that is not part of its structure (line " +
+                          std::to_string(found.foreignStatementLine) + " of its dump)");
     }
 
     const fw::FolderItemPtr errorOutput = cleanFolder->Child("rebuild_errors.txt");

@@ -499,14 +499,27 @@ TEST_F(Repair, NothingThatAnAlbumSmugglesInIsRun) {
   const fs::path pwned = folder / "PWNED";
   const fs::path notes = folder / "notes.txt";
   std::ofstream(notes) << "the person's notes";
+  fs::create_directories(folder / "ssh");
+  std::ofstream(folder / "ssh" / "id_ed25519") << "the person's private key";
+  const std::string ssh = SqlText((folder / "ssh").native());
   const std::string writefile = "SELECT writefile(" + SqlText(pwned.native()) + ", 'x')";
-  for (const auto& [schema, words] : std::vector<std::pair<std::string, std::string>>{
+  const std::string notPartOfIt = "Not rebuilt: the album holds a statement that is not part of its structure";
+  struct Smuggled {
+    std::string schema, words;
+    bool rebuilt;  // the rebuild ran (and stopped at what safe mode refuses)
+  };
+  for (const auto& [schema, words, rebuilt] : std::vector<Smuggled>{
            {"CREATE TABLE t(a);\n.shell touch " + testalbums::ShellQuote(pwned.native()),
-            "Not rebuilt: the album holds a command for the sqlite3 shell (line 4 of its dump)"},
+            "Not rebuilt: the album holds a command for the sqlite3 shell (line 4 of its dump)", false},
            {"CREATE TABLE t(a);\n.trace " + notes.native(),  // allowed in the shell's safe mode
-            "Not rebuilt: the album holds a command for the sqlite3 shell (line 4 of its dump)"},
+            "Not rebuilt: the album holds a command for the sqlite3 shell (line 4 of its dump)", false},
+           // fsdir, the shell's table of a folder's files, is not refused in safe mode
+           {"CREATE TABLE t(a);\nCREATE TABLE stolen AS SELECT name, data FROM fsdir(" + ssh + ")",
+            notPartOfIt + " (line 4 of its dump)", false},
+           {"CREATE TABLE t(a); INSERT INTO t VALUES((SELECT data FROM fsdir(" + ssh + ")))",
+            notPartOfIt + " (line 3 of its dump)", false},
            {"CREATE TABLE t(a);CREATE TRIGGER x AFTER INSERT ON t BEGIN " + writefile + "; END",
-            "Building the new album failed: cannot use the writefile() function in safe mode"}}) {
+            "Building the new album failed: cannot use the writefile() function in safe mode", true}}) {
     ScratchFolder here;
     const fs::path album = here / "a.qva";
     testalbums::RunSqlite3(album.native(), "CREATE TABLE t(a); INSERT INTO t VALUES(1); PRAGMA writable_schema = ON; "
@@ -516,6 +529,7 @@ TEST_F(Repair, NothingThatAnAlbumSmugglesInIsRun) {
     Choose(here / "out.qva");
     ExpectFailedRepair(*window, words);
     EXPECT_EQ(FileBytes(album), bytes);
+    EXPECT_EQ(fs::exists(here / "out.qva"), rebuilt) << words;
     EXPECT_FALSE(fs::exists(pwned)) << words;
     EXPECT_EQ(FileBytes(notes), "the person's notes");
   }
