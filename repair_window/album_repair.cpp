@@ -9,9 +9,10 @@
 // The two dumps live in private temporary folders of this repair, removed on every way
 // out. Both sqlite3 runs are in the shell's safe mode, and a dump that holds a line the
 // shell would take as its own command, or a statement that .dump never writes, is not
-// rebuilt, so nothing stored in an album is ever run. A step that did not run to its end,
-// a rebuild that could not write, or a failure of this machine (a full disk, say) ends
-// only this repair, as a failed repair.
+// rebuilt, so nothing stored in an album is ever run. The album's user version and
+// application id, which .dump leaves out, are carried over by statements of the repair's
+// own. A step that did not run to its end, a rebuild that could not write, or a failure
+// of this machine (a full disk, say) ends only this repair, as a failed repair.
 #include <string.h>  // strsignal
 
 #include <cstring>
@@ -30,6 +31,7 @@
 #include "plugins/album_snapshot.h"
 #include "plugins/shell.h"
 #include "plugins/sqlite_database.h"
+#include "repair_window/album_numbers.h"
 #include "repair_window/dump_rewrite.h"
 #include "repair_window/new_album.h"
 #include "repair_window/rebuild_errors.h"
@@ -182,11 +184,14 @@ void Window1::Action_Repair() {
       // The album is gone or unreadable: sqlite3 would make an empty file in its place.
     }
     std::unique_ptr<plugins::Shell> dump;
+    std::string albumNumbers;  // statements that carry over what .dump leaves out
     if (source) {
       const fw::FolderItem dumpSource(source->DatabasePath());
       dump = Start("sqlite3 -safe " + dumpSource.ShellPath() + " \".dump\" > " + rawDump->ShellPath());
       lblRepaired()->SetText("Dumping Contents... ");
       WaitFor(*dump, *app);
+      // Read after the dump: a journal beside the album has been rolled back into the copy.
+      if (const auto numbers = ReadAlbumNumbers(source->DatabasePath())) albumNumbers = AlbumNumberStatements(*numbers);
     }
     source.reset();
 
@@ -204,7 +209,8 @@ void Window1::Action_Repair() {
     auto cleanFolder = Attempt("make a temporary folder", [] { return std::make_unique<fw::TemporaryFolder>(); });
     const fw::FolderItemPtr cleanedDump = cleanFolder->Child("dump_clean.sql");  // this repair's own
     if (cleanedDump->Exists()) cleanedDump->Delete();
-    const DumpFindings found = Attempt("write the cleaned dump", [&] { return CopyCleanedDump(rawDump, cleanedDump); });
+    const DumpFindings found =
+        Attempt("write the cleaned dump", [&] { return CopyCleanedDump(rawDump, cleanedDump, albumNumbers); });
     rawDump->Delete();  // the album's whole text need not stand twice in the temporary folder
     if (found.shellCommandLine != 0) {
       throw RepairFailure("Not rebuilt: the album holds a command for the sqlite3 shell (line " +

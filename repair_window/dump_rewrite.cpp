@@ -15,9 +15,11 @@ DumpLine ClassifyDumpLine(std::string_view line) {
   return DumpLine::Unchanged;
 }
 
-DumpFindings CopyCleanedDump(const fw::FolderItemPtr& rawDump, const fw::FolderItemPtr& cleanedDump) {
+DumpFindings CopyCleanedDump(const fw::FolderItemPtr& rawDump, const fw::FolderItemPtr& cleanedDump,
+                             std::string_view openingLines) {
   std::shared_ptr<fw::TextInputStream> reader = fw::TextInputStream::Open(rawDump);
   std::shared_ptr<fw::TextOutputStream> writer = fw::TextOutputStream::Create(cleanedDump);
+  writer->Write(openingLines);
   DumpFindings findings;
   DumpStatements statements;
   std::string line;  // one string for every line: no allocation per line

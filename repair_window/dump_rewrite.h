@@ -39,8 +39,10 @@ struct DumpFindings {
   // At most one of the two is set: the check ends at the first finding.
 };
 
-/// Copies the raw dump to a new cleaned dump, one line at a time, with the two rewrites;
-/// every other byte passes unchanged (a last line without a line end gains one). The
-/// rewritten lines are checked, in the same pass, as the shell will read them. Throws
-/// IOException or NilObjectException as the streams do.
-DumpFindings CopyCleanedDump(const fw::FolderItemPtr& rawDump, const fw::FolderItemPtr& cleanedDump);
+/// Copies the raw dump to a new cleaned dump, one line at a time, with the two rewrites,
+/// after `openingLines` (text of the caller's own, written first as it stands and not
+/// checked); every other byte passes unchanged (a last line without a line end gains
+/// one). The rewritten lines are checked, in the same pass, as the shell will read them.
+/// Throws IOException or NilObjectException as the streams do.
+DumpFindings CopyCleanedDump(const fw::FolderItemPtr& rawDump, const fw::FolderItemPtr& cleanedDump,
+                             std::string_view openingLines = {});

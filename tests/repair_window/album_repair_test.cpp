@@ -186,6 +186,23 @@ TEST_F(Repair, DamagedAlbumIsRebuiltWithWhatTheDumpCouldRead) {
   }
 }
 
+TEST_F(Repair, TheNewAlbumKeepsTheAlbumsUserVersionAndApplicationId) {
+  // .dump does not write them; an application that reads user_version as the version of
+  // its schema would take an album without it for an empty or an old one.
+  const fs::path album = folder / "album.qva";
+  testalbums::MakeDamagedAlbum(album);
+  testalbums::RunSqlite3(album.native(), "PRAGMA user_version = 7; PRAGMA application_id = 1364350529;");
+  const std::string bytes = FileBytes(album);
+  auto window = Load(album);
+  const fs::path output = folder / "new.qva";
+  Choose(output);
+  Window1Probe::Repair(*window);
+  EXPECT_EQ(person->messages, std::vector<std::string>{"Album Database Structure Repaired"});
+  EXPECT_EQ(testalbums::QueryColumn(output, "PRAGMA user_version"), std::vector<std::string>{"7"});
+  EXPECT_EQ(testalbums::QueryColumn(output, "PRAGMA application_id"), std::vector<std::string>{"1364350529"});
+  EXPECT_EQ(FileBytes(album), bytes);
+}
+
 TEST_F(Repair, SecondRepairSuggestsTheOutputChosenFirst) {
   const fs::path album = folder / "a.qva";
   testalbums::MakeDamagedAlbum(album);

@@ -67,6 +67,17 @@ TEST_F(CleanedDump, EveryOtherByteIsCopiedExactly) {
   EXPECT_TRUE(hadErrors);
 }
 
+TEST_F(CleanedDump, TheCallersOwnLinesComeFirstAndAreNotChecked) {
+  const auto raw = folder / "raw.sql", cleaned = folder / "dump_clean.sql";
+  std::ofstream(raw, std::ios::binary) << "CREATE TABLE t(a);\n.shell true\n";
+  const DumpFindings found = CopyCleanedDump(fw::FolderItem::Make(raw), fw::FolderItem::Make(cleaned),
+                                             "PRAGMA user_version=7;\nPRAGMA application_id=1;\n");
+  EXPECT_EQ(testalbums::FileBytes(cleaned),
+            "PRAGMA user_version=7;\nPRAGMA application_id=1;\nCREATE TABLE t(a);\n.shell true\n");
+  EXPECT_EQ(found.shellCommandLine, 2) << "lines are those of the dump";
+  EXPECT_EQ(found.foreignStatementLine, 0);
+}
+
 TEST_F(CleanedDump, EmptyDumpGivesAnEmptyCleanedDump) {
   bool hadErrors = true;
   EXPECT_EQ(Clean("", &hadErrors), "");
