@@ -50,9 +50,4 @@ TEST(AlbumNumbers, ReadFromPageOneOrNotAtAll) {
   }
 }
 
-TEST(AlbumNumbers, StatementsThatSetThem) {
-  EXPECT_EQ(AlbumNumberStatements({7, -1364350529}),
-            "PRAGMA user_version=7;\nPRAGMA application_id=-1364350529;\n");
-}
-
 }  // namespace
